@@ -1,0 +1,169 @@
+#include "ProjectFile.h"
+
+#include "platform/RegionalSettings.h"
+
+namespace ProjectFile {
+namespace {
+
+QDate decodeDate(const QString& text)
+{
+    const auto date = RegionalSettings::current().parseDate(text);
+    if (!date)
+        throw ProjectFileError(QStringLiteral("Ungültiges Datum \"%1\"").arg(text));
+    return *date;
+}
+
+QTime decodeTime(const QString& text)
+{
+    const auto time = RegionalSettings::current().parseTime(text);
+    if (!time)
+        throw ProjectFileError(QStringLiteral("Ungültige Uhrzeit \"%1\"").arg(text));
+    return *time;
+}
+
+QString encodeValue(const ChannelValue& value)
+{
+    const RegionalSettings& regional = RegionalSettings::current();
+    if (const bool* b = std::get_if<bool>(&value))
+        return encodeBoolean(*b);
+    if (const QDate* d = std::get_if<QDate>(&value))
+        return regional.formatDate(*d);
+    if (const QTime* t = std::get_if<QTime>(&value))
+        return regional.formatTime(*t);
+    return std::get<QString>(value);
+}
+
+ChannelValue decodeValue(SettingKind kind, const QString& text)
+{
+    switch (kind) {
+    case SettingKind::Boolean:
+        return decodeBoolean(text);
+    case SettingKind::Date:
+        return decodeDate(text);
+    case SettingKind::Time:
+        return decodeTime(text);
+    default:
+        return text;
+    }
+}
+
+void readDocument(XmlDocument& xml, FeedDocument& document)
+{
+    const XmlNode root = xml.documentElement();
+    const XmlNode fileInfo = root.findChild("FileInfo");
+    const XmlNode content = root.findChild("FileContent");
+    if (!content)
+        throw ProjectFileError(QStringLiteral("FileContent fehlt"));
+    const XmlNode itemList = content.findChild("ItemList");
+    if (!fileInfo || ReadChildText("Prog", fileInfo) != u"Tavistrel")
+        throw ProjectFileError(QStringLiteral("Wrong File"));
+
+    const auto settings = ChannelSettings::all();
+    for (int i = 0; i < int(settings.size()); ++i) {
+        const ChannelSetting& s = settings[size_t(i)];
+        document.setValue(i, decodeValue(s.kind, ReadChildText(s.key, content)));
+    }
+
+    if (!itemList)
+        throw ProjectFileError(QStringLiteral("ItemList fehlt"));
+    for (XmlNode child = itemList.firstChild(); child; child = child.nextSibling()) {
+        auto entry = std::make_unique<TNewsEntry>();
+        entry->LoadFromXmlNode(child);
+        document.entries.append(std::move(entry));
+    }
+}
+
+} // namespace
+
+QString applyLineBreakRule(QString text)
+{
+    const qsizetype first = text.indexOf(QLatin1String("\n\n"));
+    if (first < 0)
+        return text;
+    for (qsizetype i = first; i + 1 < text.size(); ++i) {
+        if (text[i] == u'\n' && text[i + 1] == u'\n') {
+            text[i] = u'\r';
+            ++i;
+        }
+    }
+    return text;
+}
+
+QString ReadChildText(const char* name, XmlNode node)
+{
+    const XmlNode child = node.findChild(name);
+    if (!child)
+        return {};
+    try {
+        return applyLineBreakRule(child.text());
+    } catch (const XmlError&) {
+        return {};
+    }
+}
+
+QString encodeBoolean(bool value) { return value ? QStringLiteral("-1") : QStringLiteral("0"); }
+
+bool decodeBoolean(const QString& text)
+{
+    bool isNumber = false;
+    const double number = text.toDouble(&isNumber);
+    if (isNumber)
+        return number != 0.0;
+    if (text.compare(u"true", Qt::CaseInsensitive) == 0)
+        return true;
+    if (text.compare(u"false", Qt::CaseInsensitive) == 0)
+        return false;
+    throw ProjectFileError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
+}
+
+void SaveProjectFile(const FeedDocument& document, const QString& path)
+{
+    XmlDocument xml;
+    XmlNode root = xml.createRoot(QStringLiteral("xml"));
+    XmlNode fileInfo = root.appendChild("FileInfo");
+    fileInfo.appendChild("Prog").setText(QStringLiteral("Tavistrel"));
+    fileInfo.appendChild("Version").setText(QStringLiteral("1"));
+
+    XmlNode content = root.appendChild("FileContent");
+    const auto settings = ChannelSettings::all();
+    for (int i = 0; i < int(settings.size()); ++i)
+        content.appendChild(settings[size_t(i)].key).setText(encodeValue(document.value(i)));
+
+    XmlNode itemList = content.appendChild("ItemList");
+    for (int i = 0; i < document.entries.size(); ++i)
+        document.entries.at(i).SaveToXmlNode(itemList.appendChild("entries"));
+
+    xml.save(path);
+}
+
+FeedDocument LoadProjectFile(const QString& path)
+{
+    XmlDocument xml;
+    FeedDocument document;
+    try {
+        xml.load(path);
+        readDocument(xml, document);
+    } catch (const ProjectFileError&) {
+        throw;
+    } catch (const Error& e) {
+        throw ProjectFileError(e.message());
+    }
+    return document;
+}
+
+FeedDocument LoadProjectData(const QByteArray& data)
+{
+    XmlDocument xml;
+    FeedDocument document;
+    try {
+        xml.loadFromData(data);
+        readDocument(xml, document);
+    } catch (const ProjectFileError&) {
+        throw;
+    } catch (const Error& e) {
+        throw ProjectFileError(e.message());
+    }
+    return document;
+}
+
+} // namespace ProjectFile

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "FeedDocument.h"
+
+#include "platform/Error.h"
+#include "platform/XmlDocument.h"
+
+#include <QString>
+
+// The message for every project file that cannot be read.
+inline const QString kNotAProjectFileMessage =
+    QStringLiteral("Die Datei scheint keine Tavistrel Datei zu sein.");
+
+// A project file that could not be read; message() tells why, for logs and
+// the command line. Windows show kNotAProjectFileMessage instead.
+class ProjectFileError : public Error
+{
+public:
+    using Error::Error;
+};
+
+namespace ProjectFile {
+
+// Writes the project through QSaveFile; throws Error when the file cannot be
+// written, leaving an existing file as it was.
+void SaveProjectFile(const FeedDocument& document, const QString& path);
+
+// Reads the whole file into a fresh document; throws ProjectFileError when
+// any part cannot be read, so the caller never gets half a project.
+FeedDocument LoadProjectFile(const QString& path);
+// The same from the file's bytes.
+FeedDocument LoadProjectData(const QByteArray& data);
+
+// The text of the node's first child element of that name after the
+// line-break rule; empty when there is none or it holds more than text.
+QString ReadChildText(const char* name, XmlNode node);
+
+// Stored line breaks: each LF LF pair, scanned from the start without
+// overlap, becomes CR LF.
+QString applyLineBreakRule(QString text);
+
+QString encodeBoolean(bool value);
+// A number (true when not zero), or "True"/"False" in any case; throws
+// ProjectFileError otherwise.
+bool decodeBoolean(const QString& text);
+
+} // namespace ProjectFile

@@ -1,0 +1,5 @@
+#include "uGlobalTools.h"
+
+#include <QUuid>
+
+QString GlobalTools::GenerateGUID() { return QUuid::createUuid().toString(QUuid::WithBraces).toUpper(); }

@@ -1,0 +1,212 @@
+#include "XmlDocument.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <pugixml.hpp>
+
+#include <cstring>
+
+namespace {
+
+pugi::xml_node wrap(pugi::xml_node_struct* node) { return pugi::xml_node(node); }
+
+bool isTextNode(const pugi::xml_node& node)
+{
+    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
+}
+
+// pugixml writes a CR in text as a raw byte, which a parser turns into LF;
+// a character reference keeps it.
+class CrEscapingWriter : public pugi::xml_writer
+{
+public:
+    explicit CrEscapingWriter(QByteArray& out) : m_out(out) {}
+    void write(const void* data, size_t size) override
+    {
+        const char* p = static_cast<const char*>(data);
+        const char* end = p + size;
+        while (p < end) {
+            const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
+            if (!cr) {
+                m_out.append(p, end - p);
+                break;
+            }
+            m_out.append(p, cr - p);
+            m_out.append("&#13;", 5);
+            p = cr + 1;
+        }
+    }
+
+private:
+    QByteArray& m_out;
+};
+
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments;
+
+QString parseErrorText(const QString& reason, const QByteArray& data, ptrdiff_t offset)
+{
+    int line = 0;
+    QString source;
+    if (offset >= 0 && offset <= data.size()) {
+        line = 1;
+        qsizetype lineStart = 0;
+        for (qsizetype i = 0; i < offset; ++i) {
+            if (data[i] == '\n') {
+                ++line;
+                lineStart = i + 1;
+            }
+        }
+        qsizetype lineEnd = data.indexOf('\n', lineStart);
+        if (lineEnd < 0)
+            lineEnd = data.size();
+        source = QString::fromUtf8(data.mid(lineStart, lineEnd - lineStart));
+        if (source.endsWith(u'\r'))
+            source.chop(1);
+        source = source.left(40);
+    }
+    return reason + QStringLiteral("\nLine: ") + QString::number(line) + QLatin1Char('\n') + source;
+}
+
+} // namespace
+
+bool XmlNode::isElement() const { return wrap(m_node).type() == pugi::node_element; }
+bool XmlNode::isComment() const { return wrap(m_node).type() == pugi::node_comment; }
+QString XmlNode::name() const { return QString::fromUtf8(wrap(m_node).name()); }
+
+XmlNode XmlNode::appendChild(const QString& name) { return appendChild(name.toUtf8().constData()); }
+
+XmlNode XmlNode::appendChild(const char* utf8Name)
+{
+    return XmlNode(wrap(m_node).append_child(utf8Name).internal_object());
+}
+
+void XmlNode::setText(const QString& text)
+{
+    pugi::xml_node node = wrap(m_node);
+    while (node.first_child())
+        node.remove_child(node.first_child());
+    if (!text.isEmpty())
+        node.append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
+}
+
+QString XmlNode::text() const
+{
+    pugi::xml_node node = wrap(m_node);
+    pugi::xml_node first = node.first_child();
+    if (!first)
+        return {};
+    if (isTextNode(first) && !first.next_sibling())
+        return QString::fromUtf8(first.value());
+    throw XmlError(QStringLiteral("Element \"%1\" does not contain a single text node").arg(name()));
+}
+
+XmlNode XmlNode::findChild(const QString& name) const { return findChild(name.toUtf8().constData()); }
+
+XmlNode XmlNode::findChild(const char* utf8Name) const
+{
+    return XmlNode(wrap(m_node).child(utf8Name).internal_object());
+}
+
+int XmlNode::childCount() const
+{
+    int count = 0;
+    for (pugi::xml_node c = wrap(m_node).first_child(); c; c = c.next_sibling())
+        ++count;
+    return count;
+}
+
+XmlNode XmlNode::childAt(int index) const
+{
+    pugi::xml_node c = wrap(m_node).first_child();
+    for (int i = 0; c && i < index; ++i)
+        c = c.next_sibling();
+    return index < 0 ? XmlNode() : XmlNode(c.internal_object());
+}
+
+XmlNode XmlNode::firstChild() const { return XmlNode(wrap(m_node).first_child().internal_object()); }
+XmlNode XmlNode::nextSibling() const { return XmlNode(wrap(m_node).next_sibling().internal_object()); }
+
+bool XmlNode::removeChild(const QString& name)
+{
+    pugi::xml_node node = wrap(m_node);
+    return node.remove_child(node.child(name.toUtf8().constData()));
+}
+
+void XmlNode::setAttribute(const QString& name, const QString& value)
+{
+    pugi::xml_node node = wrap(m_node);
+    const QByteArray key = name.toUtf8();
+    pugi::xml_attribute attr = node.attribute(key.constData());
+    if (!attr)
+        attr = node.append_attribute(key.constData());
+    attr.set_value(value.toUtf8().constData());
+}
+
+QString XmlNode::attribute(const QString& name) const
+{
+    return QString::fromUtf8(wrap(m_node).attribute(name.toUtf8().constData()).value());
+}
+
+XmlDocument::XmlDocument() : m_doc(std::make_unique<pugi::xml_document>()) {}
+XmlDocument::~XmlDocument() = default;
+XmlDocument::XmlDocument(XmlDocument&&) noexcept = default;
+XmlDocument& XmlDocument::operator=(XmlDocument&&) noexcept = default;
+
+void XmlDocument::reset() { m_doc->reset(); }
+
+void XmlDocument::load(const QString& path)
+{
+    reset();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw XmlError(parseErrorText(file.errorString(), {}, -1));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw XmlError(parseErrorText(file.errorString(), {}, -1));
+    loadFromData(data);
+}
+
+void XmlDocument::loadFromData(const QByteArray& data)
+{
+    reset();
+    const pugi::xml_parse_result result =
+        m_doc->load_buffer(data.constData(), size_t(data.size()), kParseOptions, pugi::encoding_auto);
+    if (!result) {
+        const QString reason = QString::fromUtf8(result.description());
+        reset();
+        throw XmlError(parseErrorText(reason, data, result.offset));
+    }
+    if (!m_doc->document_element()) {
+        reset();
+        throw XmlError(parseErrorText(QStringLiteral("No document element found"), data, 0));
+    }
+}
+
+XmlNode XmlDocument::documentElement() const
+{
+    return XmlNode(m_doc->document_element().internal_object());
+}
+
+XmlNode XmlDocument::createRoot(const QString& name)
+{
+    return XmlNode(m_doc->append_child(name.toUtf8().constData()).internal_object());
+}
+
+QByteArray XmlDocument::toUtf8() const
+{
+    QByteArray out;
+    CrEscapingWriter writer(out);
+    m_doc->save(writer, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+    return out;
+}
+
+void XmlDocument::save(const QString& path) const
+{
+    const QByteArray bytes = toUtf8();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        throw Error(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2")
+                        .arg(path, file.errorString()));
+    }
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "Error.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace pugi {
+struct xml_node_struct;
+class xml_document;
+} // namespace pugi
+
+// Failure of the XML document service: a file that cannot be read or parsed,
+// or an element whose text is asked for but holds more than one text.
+class XmlError : public Error
+{
+public:
+    using Error::Error;
+};
+
+// A light handle on a node of an XmlDocument; it stays valid while the node is
+// part of its document. A default-constructed handle is null.
+class XmlNode
+{
+public:
+    XmlNode() = default;
+
+    bool isNull() const { return m_node == nullptr; }
+    explicit operator bool() const { return m_node != nullptr; }
+    bool isElement() const;
+    bool isComment() const;
+    QString name() const;
+
+    // Appends a new element as the last child and returns it.
+    XmlNode appendChild(const QString& name);
+    XmlNode appendChild(const char* utf8Name);
+    // Replaces the content with this one text (no text node for an empty text).
+    void setText(const QString& text);
+    // No children: empty text; one text or CDATA child: its text; anything
+    // else throws XmlError "Element "name" does not contain a single text node".
+    QString text() const;
+
+    // First child element whose name equals exactly, or a null node.
+    XmlNode findChild(const QString& name) const;
+    XmlNode findChild(const char* utf8Name) const;
+    int childCount() const;
+    XmlNode childAt(int index) const;
+    XmlNode firstChild() const;
+    XmlNode nextSibling() const;
+    // Removes the first child element of that name; false when there is none.
+    bool removeChild(const QString& name);
+
+    void setAttribute(const QString& name, const QString& value);
+    QString attribute(const QString& name) const;
+
+    bool operator==(const XmlNode& other) const { return m_node == other.m_node; }
+
+private:
+    friend class XmlDocument;
+    explicit XmlNode(pugi::xml_node_struct* node) : m_node(node) {}
+    pugi::xml_node_struct* m_node = nullptr;
+};
+
+// The XML DOM behind the project file, the RSS output and the FTP profile
+// store. Writes UTF-8 without declaration, two blanks per nesting level, a
+// text-only element on one line, CR as a character reference so that
+// multi-line values survive a round trip. Parsing drops whitespace-only text,
+// keeps comments, expands no DTD entities and fetches nothing.
+class XmlDocument
+{
+public:
+    XmlDocument();
+    ~XmlDocument();
+    XmlDocument(XmlDocument&&) noexcept;
+    XmlDocument& operator=(XmlDocument&&) noexcept;
+
+    void reset();
+    // Both replace the content; on failure they throw XmlError with the
+    // parser's reason, "Line: n" and the start of the offending line.
+    void load(const QString& path);
+    void loadFromData(const QByteArray& data);
+
+    XmlNode documentElement() const;
+    XmlNode createRoot(const QString& name);
+
+    // Replaces the file through QSaveFile, so a failed write leaves the old
+    // file intact; throws Error naming the file and the reason.
+    void save(const QString& path) const;
+    QByteArray toUtf8() const;
+    QString toText() const { return QString::fromUtf8(toUtf8()); }
+
+private:
+    std::unique_ptr<pugi::xml_document> m_doc;
+};
