@@ -42,6 +42,34 @@ private:
     QByteArray& m_out;
 };
 
+bool isBlank(const char* text)
+{
+    for (; *text; ++text)
+        if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n')
+            return false;
+    return true;
+}
+
+// The parser already drops blank text between elements; text that becomes
+// blank only through character references (a stored "&#13;\n") goes too.
+void dropBlankText(pugi::xml_node root)
+{
+    // Iterative walk in document order: deep nesting must not exhaust the stack.
+    pugi::xml_node node = root.first_child();
+    while (node) {
+        pugi::xml_node next = node.first_child();
+        if (!next) {
+            next = node;
+            while (next != root && !next.next_sibling())
+                next = next.parent();
+            next = next == root ? pugi::xml_node() : next.next_sibling();
+        }
+        if (node.type() == pugi::node_pcdata && isBlank(node.value()))
+            node.parent().remove_child(node);
+        node = next;
+    }
+}
+
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments;
 
 QString parseErrorText(const QString& reason, const QByteArray& data, ptrdiff_t offset)
@@ -181,6 +209,8 @@ void XmlDocument::loadFromData(const QByteArray& data)
         reset();
         throw XmlError(parseErrorText(QStringLiteral("No document element found"), data, 0));
     }
+    if (data.contains("&#"))
+        dropBlankText(m_doc->document_element());
 }
 
 XmlNode XmlDocument::documentElement() const
