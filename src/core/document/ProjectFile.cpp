@@ -77,25 +77,26 @@ void readDocument(XmlDocument& xml, FeedDocument& document)
 
 QString applyLineBreakRule(QString text)
 {
-    const qsizetype first = text.indexOf(QLatin1String("\n\n"));
-    if (first < 0)
-        return text;
-    for (qsizetype i = first; i + 1 < text.size(); ++i) {
-        if (text[i] == u'\n' && text[i + 1] == u'\n') {
+    qsizetype i = text.indexOf(u'\n');
+    while (i >= 0 && i + 1 < text.size()) {
+        if (text.at(i + 1) == u'\n') {
             text[i] = u'\r';
-            ++i;
+            i = text.indexOf(u'\n', i + 2);
+        } else {
+            i = text.indexOf(u'\n', i + 1);
         }
     }
     return text;
 }
 
-QString ReadChildText(const char* name, XmlNode node)
+QString ReadChildText(const char* name, XmlNode node) { return ReadElementText(node.findChild(name)); }
+
+QString ReadElementText(XmlNode element)
 {
-    const XmlNode child = node.findChild(name);
-    if (!child)
+    if (!element)
         return {};
     try {
-        return applyLineBreakRule(child.text());
+        return applyLineBreakRule(element.text());
     } catch (const XmlError&) {
         return {};
     }

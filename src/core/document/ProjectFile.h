@@ -34,6 +34,8 @@ FeedDocument LoadProjectData(const QByteArray& data);
 // The text of the node's first child element of that name after the
 // line-break rule; empty when there is none or it holds more than text.
 QString ReadChildText(const char* name, XmlNode node);
+// The same for an element already found (a null node gives the empty text).
+QString ReadElementText(XmlNode element);
 
 // Stored line breaks: each LF LF pair, scanned from the start without
 // overlap, becomes CR LF.

@@ -18,29 +18,35 @@ bool isTextNode(const pugi::xml_node& node)
 
 // pugixml writes a CR in text as a raw byte, which a parser turns into LF;
 // a character reference keeps it.
-class CrEscapingWriter : public pugi::xml_writer
+template <typename Sink> class CrEscapingWriter : public pugi::xml_writer
 {
 public:
-    explicit CrEscapingWriter(QByteArray& out) : m_out(out) {}
+    explicit CrEscapingWriter(Sink sink) : m_sink(std::move(sink)) {}
     void write(const void* data, size_t size) override
     {
         const char* p = static_cast<const char*>(data);
         const char* end = p + size;
         while (p < end) {
-            const char* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
+            const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
             if (!cr) {
-                m_out.append(p, end - p);
+                m_sink(p, end - p);
                 break;
             }
-            m_out.append(p, cr - p);
-            m_out.append("&#13;", 5);
+            m_sink(p, cr - p);
+            m_sink("&#13;", 5);
             p = cr + 1;
         }
     }
 
 private:
-    QByteArray& m_out;
+    Sink m_sink;
 };
+
+template <typename Sink> void serialize(const pugi::xml_document& doc, Sink sink)
+{
+    CrEscapingWriter<Sink> writer(std::move(sink));
+    doc.save(writer, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+}
 
 bool isBlank(const char* text)
 {
@@ -101,6 +107,7 @@ QString parseErrorText(const QString& reason, const QByteArray& data, ptrdiff_t 
 bool XmlNode::isElement() const { return wrap(m_node).type() == pugi::node_element; }
 bool XmlNode::isComment() const { return wrap(m_node).type() == pugi::node_comment; }
 QString XmlNode::name() const { return QString::fromUtf8(wrap(m_node).name()); }
+bool XmlNode::hasName(const char* utf8Name) const { return std::strcmp(wrap(m_node).name(), utf8Name) == 0; }
 
 XmlNode XmlNode::appendChild(const QString& name) { return appendChild(name.toUtf8().constData()); }
 
@@ -181,36 +188,57 @@ XmlDocument::~XmlDocument() = default;
 XmlDocument::XmlDocument(XmlDocument&&) noexcept = default;
 XmlDocument& XmlDocument::operator=(XmlDocument&&) noexcept = default;
 
-void XmlDocument::reset() { m_doc->reset(); }
+void XmlDocument::reset()
+{
+    m_doc->reset();
+    m_buffer.clear();
+}
 
 void XmlDocument::load(const QString& path)
 {
     reset();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw XmlError(parseErrorText(file.errorString(), {}, -1));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw XmlError(parseErrorText(file.errorString(), {}, -1));
-    loadFromData(data);
+    // One read into a buffer of the file's size: readAll() grows its buffer
+    // step by step, which costs more than the parse on large projects.
+    m_buffer = QByteArray(file.size(), Qt::Uninitialized);
+    const qint64 got = file.read(m_buffer.data(), m_buffer.size());
+    if (got >= 0 && got < m_buffer.size())
+        m_buffer.truncate(got);
+    if (got < 0 || file.error() != QFileDevice::NoError) {
+        const QString reason = file.errorString();
+        reset();
+        throw XmlError(parseErrorText(reason, {}, -1));
+    }
+    // The in-place parse rewrites the buffer; an error message reads the file again.
+    parseOwnBuffer([&file] {
+        file.seek(0);
+        return file.readAll();
+    });
 }
 
 void XmlDocument::loadFromData(const QByteArray& data)
 {
     reset();
-    const pugi::xml_parse_result result =
-        m_doc->load_buffer(data.constData(), size_t(data.size()), kParseOptions, pugi::encoding_auto);
+    m_buffer = QByteArray(data.constData(), data.size());
+    parseOwnBuffer([&data] { return data; });
+}
+
+void XmlDocument::parseOwnBuffer(const std::function<QByteArray()>& original)
+{
+    const pugi::xml_parse_result result = m_doc->load_buffer_inplace(
+        m_buffer.data(), size_t(m_buffer.size()), kParseOptions, pugi::encoding_auto);
     if (!result) {
         const QString reason = QString::fromUtf8(result.description());
         reset();
-        throw XmlError(parseErrorText(reason, data, result.offset));
+        throw XmlError(parseErrorText(reason, original(), result.offset));
     }
     if (!m_doc->document_element()) {
         reset();
-        throw XmlError(parseErrorText(QStringLiteral("No document element found"), data, 0));
+        throw XmlError(parseErrorText(QStringLiteral("No document element found"), original(), 0));
     }
-    if (data.contains("&#"))
-        dropBlankText(m_doc->document_element());
+    dropBlankText(m_doc->document_element());
 }
 
 XmlNode XmlDocument::documentElement() const
@@ -226,16 +254,21 @@ XmlNode XmlDocument::createRoot(const QString& name)
 QByteArray XmlDocument::toUtf8() const
 {
     QByteArray out;
-    CrEscapingWriter writer(out);
-    m_doc->save(writer, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+    serialize(*m_doc, [&out](const char* data, qsizetype size) { out.append(data, size); });
     return out;
 }
 
 void XmlDocument::save(const QString& path) const
 {
-    const QByteArray bytes = toUtf8();
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok) {
+        serialize(*m_doc, [&](const char* data, qsizetype size) {
+            ok = ok && file.write(data, size) == size;
+        });
+        ok = ok && file.commit();
+    }
+    if (!ok) {
         throw Error(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2")
                         .arg(path, file.errorString()));
     }

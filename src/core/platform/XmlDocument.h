@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace pugi {
@@ -32,6 +33,7 @@ public:
     bool isElement() const;
     bool isComment() const;
     QString name() const;
+    bool hasName(const char* utf8Name) const;
 
     // Appends a new element as the last child and returns it.
     XmlNode appendChild(const QString& name);
@@ -92,5 +94,8 @@ public:
     QString toText() const { return QString::fromUtf8(toUtf8()); }
 
 private:
+    void parseOwnBuffer(const std::function<QByteArray()>& original);
+
     std::unique_ptr<pugi::xml_document> m_doc;
+    QByteArray m_buffer; // parsed in place; the tree points into it
 };
