@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace {
 
 pugi::xml_node wrap(pugi::xml_node_struct* node) { return pugi::xml_node(node); }
@@ -258,10 +260,12 @@ QByteArray XmlDocument::toUtf8() const
     return out;
 }
 
-void XmlDocument::save(const QString& path) const
+void XmlDocument::save(const QString& path, bool ownerOnly) const
 {
     QSaveFile file(path);
     bool ok = file.open(QIODevice::WriteOnly);
+    if (ok && ownerOnly)
+        ok = ::fchmod(file.handle(), S_IRUSR | S_IWUSR) == 0;
     if (ok) {
         serialize(*m_doc, [&](const char* data, qsizetype size) {
             ok = ok && file.write(data, size) == size;

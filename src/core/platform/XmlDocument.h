@@ -88,8 +88,9 @@ public:
     XmlNode createRoot(const QString& name);
 
     // Replaces the file through QSaveFile, so a failed write leaves the old
-    // file intact; throws Error naming the file and the reason.
-    void save(const QString& path) const;
+    // file intact; throws Error naming the file and the reason. With
+    // ownerOnly the file is readable and writable by its owner alone.
+    void save(const QString& path, bool ownerOnly = false) const;
     QByteArray toUtf8() const;
     QString toText() const { return QString::fromUtf8(toUtf8()); }
 
