@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-
 #include <benchmark/benchmark.h>
 #include <pugixml.hpp>
 
@@ -17,8 +16,9 @@ constexpr int kEntries = 10'000;
 
 QString htmlOfAboutOneKilobyte(int i)
 {
-    QString html = QStringLiteral("<p>Meldung %1: <b>Sommerfest</b> am Mühlenteich &amp; mehr.</p>\r\n")
-                       .arg(i);
+    QString html =
+        QStringLiteral("<p>Meldung %1: <b>Sommerfest</b> am Mühlenteich &amp; mehr.</p>\r\n")
+            .arg(i);
     while (html.size() < 1000)
         html += QStringLiteral("<p>Kaffee &amp; Kuchen, Führung durch die alte Wassermühle, "
                                "Ausstellung „Schule früher“ im Museum.</p>\r\n");
@@ -41,7 +41,8 @@ const FeedDocument& largeProject()
             e->content = htmlOfAboutOneKilobyte(i);
             e->author = QStringLiteral("Margarete Schönfeld");
             e->email = QStringLiteral("redaktion@example.org");
-            e->guid = QStringLiteral("{6F1C2A94-3B7E-4D21-9C05-%1}").arg(i, 12, 10, QLatin1Char('0'));
+            e->guid =
+                QStringLiteral("{6F1C2A94-3B7E-4D21-9C05-%1}").arg(i, 12, 10, QLatin1Char('0'));
             e->chkPublish = true;
             e->date = QDate(2024, 1, 1).addDays(i % 366);
             e->time = QTime(8, 0).addSecs(i * 7);
@@ -54,8 +55,8 @@ const FeedDocument& largeProject()
 
 const QString& outPath()
 {
-    static const QString path = QDir::temp().filePath(QStringLiteral("bench_rss_%1.xml")
-                                                          .arg(QCoreApplication::applicationPid()));
+    static const QString path = QDir::temp().filePath(
+        QStringLiteral("bench_rss_%1.xml").arg(QCoreApplication::applicationPid()));
     return path;
 }
 
@@ -134,7 +135,8 @@ void BM_PugixmlSaveOnly(benchmark::State& state)
     buildPugiTree(doc, plainEntries());
     const std::string path = outPath().toStdString();
     for (auto _ : state)
-        benchmark::DoNotOptimize(doc.save_file(path.c_str(), "  ", pugi::format_indent | pugi::format_no_declaration));
+        benchmark::DoNotOptimize(
+            doc.save_file(path.c_str(), "  ", pugi::format_indent | pugi::format_no_declaration));
     setBytes(state, QFile(outPath()).size());
     QFile::remove(outPath());
 }
@@ -146,7 +148,8 @@ void BM_PugixmlBuildAndSave(benchmark::State& state)
     pugi::xml_document doc;
     for (auto _ : state) {
         buildPugiTree(doc, entries);
-        benchmark::DoNotOptimize(doc.save_file(path.c_str(), "  ", pugi::format_indent | pugi::format_no_declaration));
+        benchmark::DoNotOptimize(
+            doc.save_file(path.c_str(), "  ", pugi::format_indent | pugi::format_no_declaration));
     }
     setBytes(state, QFile(outPath()).size());
     QFile::remove(outPath());

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-
 #include <cstdio>
 #include <cstring>
 
@@ -22,23 +21,26 @@ void print(std::FILE* stream, const QString& text)
     std::fputc('\n', stream);
 }
 
-void fail(const QString& text) { print(stderr, QStringLiteral("tavistrel: ") + text); }
+void fail(const QString& text)
+{
+    print(stderr, QStringLiteral("tavistrel: ") + text);
+}
 
-const QString kUsage = QStringLiteral(
-    "Aufruf:\n"
-    "  tavistrel [PROJEKT.tvst]\n"
-    "      Startet den Editor und öffnet das Projekt, falls angegeben.\n"
-    "  tavistrel --export-rss PROJEKT.tvst [AUSGABE.xml]\n"
-    "      Schreibt die RSS-Datei des Projekts, ohne ein Fenster zu öffnen. Ohne\n"
-    "      AUSGABE landet sie neben dem Projekt, unter dem RSS-Dateinamen des\n"
-    "      Projekts (z. B. rss.xml). Eine bestehende Datei wird ersetzt.\n"
-    "  tavistrel --help\n"
-    "      Zeigt diese Hilfe.\n"
-    "  tavistrel --version\n"
-    "      Zeigt die Version.\n"
-    "\n"
-    "Rückgabewert: 0 bei Erfolg, 1 wenn das Projekt nicht gelesen oder die\n"
-    "RSS-Datei nicht geschrieben werden konnte, 2 bei falschem Aufruf.");
+const QString kUsage =
+    QStringLiteral("Aufruf:\n"
+                   "  tavistrel [PROJEKT.tvst]\n"
+                   "      Startet den Editor und öffnet das Projekt, falls angegeben.\n"
+                   "  tavistrel --export-rss PROJEKT.tvst [AUSGABE.xml]\n"
+                   "      Schreibt die RSS-Datei des Projekts, ohne ein Fenster zu öffnen. Ohne\n"
+                   "      AUSGABE landet sie neben dem Projekt, unter dem RSS-Dateinamen des\n"
+                   "      Projekts (z. B. rss.xml). Eine bestehende Datei wird ersetzt.\n"
+                   "  tavistrel --help\n"
+                   "      Zeigt diese Hilfe.\n"
+                   "  tavistrel --version\n"
+                   "      Zeigt die Version.\n"
+                   "\n"
+                   "Rückgabewert: 0 bei Erfolg, 1 wenn das Projekt nicht gelesen oder die\n"
+                   "RSS-Datei nicht geschrieben werden konnte, 2 bei falschem Aufruf.");
 
 int showHelp(const QStringList&)
 {
@@ -139,7 +141,10 @@ const Mode* findMode(const char* option)
 
 } // namespace
 
-bool isHeadless(int argc, char** argv) { return argc >= 2 && findMode(argv[1]) != nullptr; }
+bool isHeadless(int argc, char** argv)
+{
+    return argc >= 2 && findMode(argv[1]) != nullptr;
+}
 
 int run(const QStringList& arguments)
 {

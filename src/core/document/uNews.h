@@ -33,7 +33,8 @@ public:
     void LoadFromXmlNode(XmlNode node);
     // Appends the RSS item's children under an "item" element; date and time
     // are local times of localZone, written in UTC.
-    void CreateRSSNode(XmlNode item, const QTimeZone& localZone = QTimeZone::systemTimeZone()) const;
+    void CreateRSSNode(XmlNode item,
+                       const QTimeZone& localZone = QTimeZone::systemTimeZone()) const;
 
     bool operator==(const TNewsEntry&) const = default;
 };

@@ -18,8 +18,7 @@ QString rssMoment(QDate date, QTime time, const QTimeZone& localZone)
 }
 
 void appendSkipList(XmlNode channel, const char* container, const char* child,
-                    const QStringList& keys, const QStringList& texts,
-                    const FeedDocument& document)
+                    const QStringList& keys, const QStringList& texts, const FeedDocument& document)
 {
     XmlNode list;
     for (int i = 0; i < keys.size(); ++i) {
@@ -42,8 +41,8 @@ void appendChannel(XmlNode channel, const FeedDocument& d, const QTimeZone& loca
         channel.appendChild("managingEditor")
             .setText(mailWithName(d.text(u"edtOwnerMail"), d.text(u"edtOwnerName")));
     if (d.flag(u"chkPublish"))
-        channel.appendChild("pubDate")
-            .setText(rssMoment(d.date(u"datePublish"), d.time(u"publishTime"), localZone));
+        channel.appendChild("pubDate").setText(
+            rssMoment(d.date(u"datePublish"), d.time(u"publishTime"), localZone));
     if (d.flag(u"chkLastChange"))
         channel.appendChild("lastBuildDate")
             .setText(rssMoment(d.date(u"dateLastChange"), d.time(u"timeLastChange"), localZone));
@@ -66,10 +65,10 @@ void appendChannel(XmlNode channel, const FeedDocument& d, const QTimeZone& loca
             hours << QString::number(h);
         return hours;
     }();
-    static const QStringList kDays = {
-        QStringLiteral("Monday"), QStringLiteral("Tuesday"),  QStringLiteral("Wednesday"),
-        QStringLiteral("Thursday"), QStringLiteral("Friday"), QStringLiteral("Saturday"),
-        QStringLiteral("Sunday")};
+    static const QStringList kDays = {QStringLiteral("Monday"),    QStringLiteral("Tuesday"),
+                                      QStringLiteral("Wednesday"), QStringLiteral("Thursday"),
+                                      QStringLiteral("Friday"),    QStringLiteral("Saturday"),
+                                      QStringLiteral("Sunday")};
     appendSkipList(channel, "skipHours", "hour", ChannelSettings::hourKeys(), kHours, d);
     appendSkipList(channel, "skipDays", "day", ChannelSettings::dayKeys(), kDays, d);
 }
@@ -111,7 +110,8 @@ QString GetLanguageCode(const QString& languageText)
         return QStringLiteral("pt-br");
     const qsizetype open = languageText.indexOf(u'[');
     const qsizetype start = open < 0 ? 0 : open + 1;
-    const qsizetype end = languageText.endsWith(u']') ? languageText.size() - 1 : languageText.size();
+    const qsizetype end =
+        languageText.endsWith(u']') ? languageText.size() - 1 : languageText.size();
     return end > start ? languageText.mid(start, end - start) : QString();
 }
 

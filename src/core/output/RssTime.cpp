@@ -7,7 +7,10 @@ namespace {
 constexpr qint64 kMsPerDay = 86'400'000;
 const QDate kZeroDate(1899, 12, 30);
 
-QString twoDigits(int n) { return QString::number(n).rightJustified(2, u'0'); }
+QString twoDigits(int n)
+{
+    return QString::number(n).rightJustified(2, u'0');
+}
 
 QString format(QDate date, QTime time)
 {
@@ -15,10 +18,10 @@ QString format(QDate date, QTime time)
     static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    return QLatin1String(kDays[date.dayOfWeek() - 1]) + QLatin1String(", ") + twoDigits(date.day())
-        + u' ' + QLatin1String(kMonths[date.month() - 1]) + u' ' + QString::number(date.year())
-        + u' ' + twoDigits(time.hour()) + u':' + twoDigits(time.minute()) + u':'
-        + twoDigits(time.second()) + QLatin1String(" GMT");
+    return QLatin1String(kDays[date.dayOfWeek() - 1]) + QLatin1String(", ") +
+           twoDigits(date.day()) + u' ' + QLatin1String(kMonths[date.month() - 1]) + u' ' +
+           QString::number(date.year()) + u' ' + twoDigits(time.hour()) + u':' +
+           twoDigits(time.minute()) + u':' + twoDigits(time.second()) + QLatin1String(" GMT");
 }
 
 } // namespace

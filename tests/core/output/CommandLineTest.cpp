@@ -6,10 +6,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 // The program run as a user would run it: its own process, no display, a
 // locale whose date order differs from the project's, and a zone with
@@ -123,46 +121,75 @@ TEST_F(CommandLineTest, FailuresWriteNothingAndSayWhy)
 {
     const QString notProject = QStringLiteral("Die Datei scheint keine Tavistrel Datei zu sein.");
     const FailureCase cases[] = {
-        {"project missing", [](Workspace& t, const QString& out) {
+        {"project missing",
+         [](Workspace& t, const QString& out) {
              return QStringList{t.dir.filePath("fehlt.tvst"), out};
-         }, 1, {"fehlt.tvst", "existiert nicht"}},
-        {"not XML", [](Workspace& t, const QString& out) {
+         },
+         1,
+         {"fehlt.tvst", "existiert nicht"}},
+        {"not XML",
+         [](Workspace& t, const QString& out) {
              writeFile(t.projectPath, "kein XML <");
              return QStringList{t.projectPath, out};
-         }, 1, {"%P", notProject}},
-        {"foreign identity mark", [](Workspace& t, const QString& out) {
+         },
+         1,
+         {"%P", notProject}},
+        {"foreign identity mark",
+         [](Workspace& t, const QString& out) {
              writeFile(t.projectPath, "<xml><FileInfo><Prog>tavistrel</Prog></FileInfo>"
                                       "<FileContent><ItemList/></FileContent></xml>");
              return QStringList{t.projectPath, out};
-         }, 1, {"%P", notProject}},
-        {"output folder missing", [](Workspace& t, const QString&) {
+         },
+         1,
+         {"%P", notProject}},
+        {"output folder missing",
+         [](Workspace& t, const QString&) {
              t.saveProject();
              return QStringList{t.projectPath, t.dir.filePath("fehlt/rss.xml")};
-         }, 1, {"fehlt/rss.xml", "konnte nicht geschrieben werden"}},
-        {"output is a folder", [](Workspace& t, const QString&) {
+         },
+         1,
+         {"fehlt/rss.xml", "konnte nicht geschrieben werden"}},
+        {"output is a folder",
+         [](Workspace& t, const QString&) {
              t.saveProject();
              QDir(t.dir.path()).mkdir("ordner.xml");
              return QStringList{t.projectPath, t.dir.filePath("ordner.xml")};
-         }, 1, {"ordner.xml", "konnte nicht geschrieben werden"}},
-        {"output is the project itself", [](Workspace& t, const QString&) {
+         },
+         1,
+         {"ordner.xml", "konnte nicht geschrieben werden"}},
+        {"output is the project itself",
+         [](Workspace& t, const QString&) {
              t.saveProject();
              return QStringList{t.projectPath, t.projectPath};
-         }, 2, {"%P", "Projektdatei selbst"}},
-        {"RSS file name leads out of the folder", [](Workspace& t, const QString&) {
+         },
+         2,
+         {"%P", "Projektdatei selbst"}},
+        {"RSS file name leads out of the folder",
+         [](Workspace& t, const QString&) {
              t.project.setText(u"edtFileNameRSS", "../draussen.xml");
              t.saveProject();
              return QStringList{t.projectPath};
-         }, 2, {"../draussen.xml", "Ausgabedatei angeben"}},
-        {"RSS file name empty", [](Workspace& t, const QString&) {
+         },
+         2,
+         {"../draussen.xml", "Ausgabedatei angeben"}},
+        {"RSS file name empty",
+         [](Workspace& t, const QString&) {
              t.project.setText(u"edtFileNameRSS", "");
              t.saveProject();
              return QStringList{t.projectPath};
-         }, 2, {"%P", "Ausgabedatei angeben"}},
-        {"no project named", [](Workspace&, const QString&) { return QStringList{}; }, 2,
+         },
+         2,
+         {"%P", "Ausgabedatei angeben"}},
+        {"no project named",
+         [](Workspace&, const QString&) { return QStringList{}; },
+         2,
          {"--export-rss"}},
-        {"too many arguments", [](Workspace& t, const QString& out) {
+        {"too many arguments",
+         [](Workspace& t, const QString& out) {
              return QStringList{t.projectPath, out, out};
-         }, 2, {"--export-rss"}},
+         },
+         2,
+         {"--export-rss"}},
     };
     for (const FailureCase& c : cases) {
         Workspace t;

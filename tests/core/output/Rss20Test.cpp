@@ -6,10 +6,8 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <optional>
 
 namespace {
@@ -102,9 +100,9 @@ TEST(Rss20, ElementOrderWithEverythingSet)
 {
     const Built b{everythingSet()};
     EXPECT_EQ(childNames(b.channel),
-              QStringList({"title", "link", "description", "copyright", "managingEditor",
-                           "pubDate", "lastBuildDate", "generator", "ttl", "language", "image",
-                           "skipHours", "skipDays", "item", "item"}));
+              QStringList({"title", "link", "description", "copyright", "managingEditor", "pubDate",
+                           "lastBuildDate", "generator", "ttl", "language", "image", "skipHours",
+                           "skipDays", "item", "item"}));
     EXPECT_EQ(childNames(b.channel.findChild("image")),
               QStringList({"url", "title", "link", "width", "height"}));
     EXPECT_EQ(childNames(b.channel.findChild("item")),
@@ -239,7 +237,8 @@ TEST(Rss20, OmissionRules)
 
 TEST(Rss20, MarkupAndLineBreaksStayText)
 {
-    const QString html = QStringLiteral("<p>Fett & <b>klar</b></p>\r\n\r\n<a href=\"x?a=1&b=2\">Link</a>");
+    const QString html =
+        QStringLiteral("<p>Fett & <b>klar</b></p>\r\n\r\n<a href=\"x?a=1&b=2\">Link</a>");
     FeedDocument d;
     d.setText(u"memoDescription", html);
     addEntry(d, QStringLiteral("A & B <C>")).content = html;
@@ -281,8 +280,7 @@ TEST(Rss20, DatesAreConvertedFromTheLocalZoneToUtc)
          "Mon, 01 Jul 2024 08:00:00 GMT"},
         {"Berlin new year's night", kBerlin, QDate(2024, 1, 1), QTime(0, 30),
          "Sun, 31 Dec 2023 23:30:00 GMT"},
-        {"UTC", QTimeZone::utc(), QDate(2024, 7, 1), QTime(10, 0),
-         "Mon, 01 Jul 2024 10:00:00 GMT"},
+        {"UTC", QTimeZone::utc(), QDate(2024, 7, 1), QTime(10, 0), "Mon, 01 Jul 2024 10:00:00 GMT"},
     };
     for (const auto& c : cases) {
         FeedDocument d;

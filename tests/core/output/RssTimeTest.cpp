@@ -1,16 +1,17 @@
 #include "output/RssTime.h"
 
 #include <QLocale>
-
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace {
 
 // A model value from a day number (days since 1899-12-30) and seconds of the day.
-double moment(int days, double seconds) { return days + seconds / 86400.0; }
+double moment(int days, double seconds)
+{
+    return days + seconds / 86400.0;
+}
 
 struct DoubleCase
 {
@@ -49,8 +50,7 @@ TEST(RssTimeString, FromDateTimeValue)
 
 TEST(RssTimeString, FromQDateTimeWritesItsFieldsAsGiven)
 {
-    const QDateTime berlin(QDate(2009, 2, 20), QTime(18, 48, 5, 883),
-                           QTimeZone("Europe/Berlin"));
+    const QDateTime berlin(QDate(2009, 2, 20), QTime(18, 48, 5, 883), QTimeZone("Europe/Berlin"));
     // No conversion: the local fields are written and labelled GMT.
     EXPECT_EQ(GetRSSTimeString(berlin), u"Fri, 20 Feb 2009 18:48:05 GMT");
     EXPECT_EQ(GetRSSTimeString(QDateTime()), QString());
@@ -59,9 +59,9 @@ TEST(RssTimeString, FromQDateTimeWritesItsFieldsAsGiven)
 TEST(RssTimeString, EnglishWhateverTheLocale)
 {
     const QLocale saved;
-    for (const QLocale& locale : {QLocale(QLocale::German, QLocale::Germany),
-                                  QLocale(QLocale::Arabic, QLocale::Egypt),
-                                  QLocale(QLocale::French, QLocale::France)}) {
+    for (const QLocale& locale :
+         {QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::Arabic, QLocale::Egypt),
+          QLocale(QLocale::French, QLocale::France)}) {
         QLocale::setDefault(locale);
         EXPECT_EQ(GetRSSTimeString(moment(39877, 8 * 3600 + 7 * 60 + 6)),
                   u"Thu, 05 Mar 2009 08:07:06 GMT")
@@ -111,8 +111,8 @@ TEST(LocalMomentToUtc, ConvertsFromTheGivenZone)
          QDateTime(QDate(2024, 7, 1), QTime(10, 0), QTimeZone::utc())},
         {"shortly after midnight goes back a day and a year", berlin, QDate(2024, 1, 1),
          QTime(0, 30), QDateTime(QDate(2023, 12, 31), QTime(23, 30), QTimeZone::utc())},
-        {"hour skipped in spring counts in winter time", berlin, QDate(2024, 3, 31),
-         QTime(2, 30), QDateTime(QDate(2024, 3, 31), QTime(1, 30), QTimeZone::utc())},
+        {"hour skipped in spring counts in winter time", berlin, QDate(2024, 3, 31), QTime(2, 30),
+         QDateTime(QDate(2024, 3, 31), QTime(1, 30), QTimeZone::utc())},
         {"invalid time of day counts as midnight", QTimeZone::utc(), QDate(2024, 7, 1), QTime(),
          QDateTime(QDate(2024, 7, 1), QTime(0, 0), QTimeZone::utc())},
     };

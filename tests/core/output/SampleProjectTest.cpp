@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 // The template and the sample project as the build places them beside the
@@ -18,8 +17,8 @@ namespace {
 
 QString programFile(const char* name)
 {
-    return QFileInfo(QStringLiteral(TAVISTREL_PROGRAM_PATH)).absolutePath() + u'/'
-        + QString::fromUtf8(name);
+    return QFileInfo(QStringLiteral(TAVISTREL_PROGRAM_PATH)).absolutePath() + u'/' +
+           QString::fromUtf8(name);
 }
 
 RegionalSettings unitedStates()
@@ -76,8 +75,8 @@ TEST_F(SampleProjectTest, FeedParserReadsTheSampleFeed)
     QString python;
     for (const QString& candidate : {QStringLiteral("/usr/bin/python3"),
                                      QStandardPaths::findExecutable(QStringLiteral("python3"))}) {
-        if (!candidate.isEmpty() && QFileInfo(candidate).isExecutable()
-            && QProcess::execute(candidate, {"-c", "import feedparser"}) == 0) {
+        if (!candidate.isEmpty() && QFileInfo(candidate).isExecutable() &&
+            QProcess::execute(candidate, {"-c", "import feedparser"}) == 0) {
             python = candidate;
             break;
         }
