@@ -2,13 +2,19 @@
 
 #include <QStringList>
 
-// The headless modes of the program (export, help, version, ...): they run
-// without any window and without a display.
+// The headless modes of the program: they run without any window and
+// without a display, under a QCoreApplication.
+//   --export-rss PROJECT.tvst [OUT.xml]   writes the project's RSS file
+//   --help                                German usage text
+//   --version                             "Tavistrel 1.1"
 namespace CommandLine {
 
-// True when the arguments ask for a headless mode.
+// True when the first argument names a headless mode; otherwise the
+// arguments belong to the editor (a project file to open).
 bool isHeadless(int argc, char** argv);
-// Runs the headless mode; the result is the exit status.
+// Runs the headless mode named by arguments[1]; the result is the exit
+// status: 0 success, 1 the work failed, 2 the arguments were wrong.
+// Messages go to standard error, in German.
 int run(const QStringList& arguments);
 
 } // namespace CommandLine
