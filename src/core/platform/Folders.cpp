@@ -78,11 +78,12 @@ bool ensureAppDataFolder()
 
 QString privateTempFolder()
 {
-    static QString cached;
-    if (!cached.isEmpty() && isPrivateFolder(QFile::encodeName(cached)))
-        return cached;
-
+    static QString cached, cachedBase;
     const QString base = QDir::tempPath();
+    if (!cached.isEmpty() && base == cachedBase && isPrivateFolder(QFile::encodeName(cached)))
+        return cached;
+    cachedBase = base;
+
     const QString preferred = base + QStringLiteral("/tavistrel-") + QString::number(::getuid());
     const QByteArray preferredPath = QFile::encodeName(preferred);
     if (::mkdir(preferredPath.constData(), 0700) == 0 || errno == EEXIST) {
