@@ -374,14 +374,31 @@ void TfrmHtmlEdit::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        runCommand(m_ui, this, [this] { FormShow(); });
+        FormShow();
 }
 
+// Does not wait: a wait here would run a nested event loop inside exec()'s
+// show. The page runs scripts in the order they are sent, so every later
+// call already finds the document editable.
 void TfrmHtmlEdit::FormShow()
 {
     m_hasFinalSource = false;
-    runScript(QStringLiteral("document.designMode = 'on'; return true;"));
     Web->setFocus();
+    const auto switchOn = [this] {
+        QPointer<TfrmHtmlEdit> self(this);
+        Web->page()->runJavaScript(
+            QStringLiteral("document.designMode = 'on'; document.designMode"), kScriptWorld,
+            [self](const QVariant& mode) {
+                if (self && mode.toString() != u"on")
+                    runCommand(self->m_ui, self, [] {
+                        throw Error(QStringLiteral("Die HTML-Ansicht lässt sich nicht bearbeiten"));
+                    });
+            });
+    };
+    if (m_pageReady)
+        switchOn();
+    else
+        connect(Web, &QWebEngineView::loadFinished, this, switchOn, Qt::SingleShotConnection);
 }
 
 void TfrmHtmlEdit::reject()

@@ -1,6 +1,7 @@
 #include "output/LogoFetch.h"
 #include "platform/Folders.h"
 #include "support/TestHttpServer.h"
+#include "support/QtPrinters.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,6 @@
 #include "app/LogoCheck.h"
 #include "support/FakeInteraction.h"
+#include "support/QtPrinters.h"
 #include "support/TestHttpServer.h"
 
 #include <QBuffer>
