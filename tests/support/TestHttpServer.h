@@ -22,7 +22,7 @@ public:
     struct Request
     {
         QByteArray method;
-        QByteArray path; // with the query, as sent
+        QByteArray path;                       // with the query, as sent
         QHash<QByteArray, QByteArray> headers; // names in lower case
     };
 

@@ -10,13 +10,13 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QSpinBox>
-
 #include <climits>
 
 namespace {
 
 const QString kNoAddress = QStringLiteral("Bitte geben Sie eine Logo-URL ein.");
-const QString kNotFound = QStringLiteral("Das Logo wurde nicht gefunden. Bitte prüfen Sie die URL.");
+const QString kNotFound =
+    QStringLiteral("Das Logo wurde nicht gefunden. Bitte prüfen Sie die URL.");
 const QString kTooWide = QStringLiteral("Hinweis: Bild ist breiter als 144 Pixel.");
 const QString kTooHigh = QStringLiteral("Hinweis: Bild ist höher als 400 Pixel.");
 

@@ -24,7 +24,6 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
-
 #include <memory>
 
 namespace {
@@ -43,8 +42,8 @@ constexpr quint32 kScriptWorld = QWebEngineScript::ApplicationWorld;
 
 // A fixed empty document: the user's HTML goes into its body afterwards, so
 // nothing in it (remote pictures, relative addresses) can hold up the load.
-const QString kBlankDocument = QStringLiteral(
-    "<html><head><meta charset=\"utf-8\"></head><body></body></html>");
+const QString kBlankDocument =
+    QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body></body></html>");
 
 QString jsString(const QString& text)
 {
@@ -55,8 +54,21 @@ QString jsString(const QString& text)
 
 // Small drawn icons: the platform's icon theme has no formatting icons.
 enum class Glyph {
-    Cut, Copy, Paste, Bold, Italic, Underline, Left, Center, Right, Bullets, Numbers, Link,
-    FontUp, FontDown, Color
+    Cut,
+    Copy,
+    Paste,
+    Bold,
+    Italic,
+    Underline,
+    Left,
+    Center,
+    Right,
+    Bullets,
+    Numbers,
+    Link,
+    FontUp,
+    FontDown,
+    Color
 };
 
 QIcon drawIcon(Glyph glyph)
@@ -75,7 +87,7 @@ QIcon drawIcon(Glyph glyph)
         p.setFont(font);
         p.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, text);
     };
-    const auto lines = [&](const int (&starts)[4], const int (&ends)[4]) {
+    const auto lines = [&](const int(&starts)[4], const int(&ends)[4]) {
         for (int i = 0; i < 4; ++i)
             p.drawLine(starts[i], 6 + 7 * i, ends[i], 6 + 7 * i);
     };
@@ -216,8 +228,8 @@ void TfrmHtmlEdit::createActions()
               &TfrmHtmlEdit::actBoldExecute);
     addAction(actItalic, "actItalic", QStringLiteral("Kursiv"), drawIcon(G::Italic),
               &TfrmHtmlEdit::actItalicExecute);
-    addAction(actUnderline, "actUnderline", QStringLiteral("Unterstrichen"),
-              drawIcon(G::Underline), &TfrmHtmlEdit::actUnderlineExecute);
+    addAction(actUnderline, "actUnderline", QStringLiteral("Unterstrichen"), drawIcon(G::Underline),
+              &TfrmHtmlEdit::actUnderlineExecute);
     addAction(actLeft, "actLeft", QStringLiteral("Linksbündig"), drawIcon(G::Left),
               &TfrmHtmlEdit::actLeftExecute);
     addAction(actCenter, "actCenter", QStringLiteral("Zentriert"), drawIcon(G::Center),
@@ -228,8 +240,8 @@ void TfrmHtmlEdit::createActions()
               &TfrmHtmlEdit::actBulletExecute);
     addAction(actNumbering, "actNumbering", QStringLiteral("Nummerierung"), drawIcon(G::Numbers),
               &TfrmHtmlEdit::actNumberingExecute);
-    addAction(actHyperlink, "actHyperlink", QStringLiteral("Hyperlink einfügen"),
-              drawIcon(G::Link), &TfrmHtmlEdit::actHyperlinkExecute);
+    addAction(actHyperlink, "actHyperlink", QStringLiteral("Hyperlink einfügen"), drawIcon(G::Link),
+              &TfrmHtmlEdit::actHyperlinkExecute);
     addAction(actFontUp, "actFontUp", QStringLiteral("Schrift größer"), drawIcon(G::FontUp),
               &TfrmHtmlEdit::actFontUpExecute);
     addAction(actFontMin, "actFontMin", QStringLiteral("Schrift kleiner"), drawIcon(G::FontDown),
@@ -303,11 +315,12 @@ QVariant TfrmHtmlEdit::runScript(const QString& body)
     waitForPage();
     // Exceptions are caught in the page: runJavaScript itself reports a
     // failing script only as an empty result.
-    const QString script = QStringLiteral(
-        "(function () { try { var v = (function () { %1 })();"
-        " return { ok: true, isNull: v === null || v === undefined,"
-        " v: (v === null || v === undefined) ? '' : v }; }"
-        " catch (e) { return { ok: false, e: String(e) }; } })()").arg(body);
+    const QString script =
+        QStringLiteral("(function () { try { var v = (function () { %1 })();"
+                       " return { ok: true, isNull: v === null || v === undefined,"
+                       " v: (v === null || v === undefined) ? '' : v }; }"
+                       " catch (e) { return { ok: false, e: String(e) }; } })()")
+            .arg(body);
 
     struct Answer
     {
@@ -421,9 +434,9 @@ void TfrmHtmlEdit::closeEvent(QCloseEvent* event)
 
 void TfrmHtmlEdit::FormClose(QCloseEvent* event)
 {
-    const bool takeOver = m_ui.ask(this, kConfirmCaption, kTakeOver,
-                                   UserInteraction::Icon::Question,
-                                   false) == UserInteraction::Answer::Yes;
+    const bool takeOver =
+        m_ui.ask(this, kConfirmCaption, kTakeOver, UserInteraction::Icon::Question, false) ==
+        UserInteraction::Answer::Yes;
     if (takeOver) {
         // Read now: the caller asks after the window is gone.
         m_finalSource = GetSource();
@@ -534,8 +547,8 @@ int TfrmHtmlEdit::fontSizeValue(const QVariant& value, bool isNull)
 
 void TfrmHtmlEdit::changeFontSize(int step)
 {
-    const QVariant current = runScript(QStringLiteral(
-        "return document.queryCommandValue('FontSize');"));
+    const QVariant current =
+        runScript(QStringLiteral("return document.queryCommandValue('FontSize');"));
     const bool isNull = current.typeId() == QMetaType::Nullptr;
     const int size = fontSizeValue(current, isNull) + step;
     execCommand(QStringLiteral("FontSize"), true, QString::number(size));
@@ -559,8 +572,7 @@ QString TfrmHtmlEdit::colorText(const QColor& color)
 
 void TfrmHtmlEdit::actFontColorExecute()
 {
-    const std::optional<QColor> chosen =
-        m_ui.getColor(this, QColor(QStringLiteral("#") + m_color));
+    const std::optional<QColor> chosen = m_ui.getColor(this, QColor(QStringLiteral("#") + m_color));
     if (!chosen)
         return;
     m_color = colorText(*chosen);

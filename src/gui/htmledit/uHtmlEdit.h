@@ -100,8 +100,8 @@ private:
 
     void createActions();
     void createBars();
-    QAction* addAction(QAction*& field, const char* name, const QString& caption,
-                       const QIcon& icon, void (TfrmHtmlEdit::*handler)());
+    QAction* addAction(QAction*& field, const char* name, const QString& caption, const QIcon& icon,
+                       void (TfrmHtmlEdit::*handler)());
     void waitForPage();
     void execCommand(const QString& command, bool showUi, const QString& valueScript);
     void changeFontSize(int step);

@@ -1,12 +1,12 @@
 #include "output/LogoFetch.h"
+
 #include "platform/Folders.h"
-#include "support/TestHttpServer.h"
 #include "support/QtPrinters.h"
+#include "support/TestHttpServer.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,7 +35,8 @@ TEST(LogoFetchTempName, IsALastPathSegmentEveryFileSystemTakes)
         {"http://example.com/..", "temp_rss"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LogoFetch::tempFileName(QUrl(QString::fromUtf8(c.url))), QString::fromUtf8(c.name))
+        EXPECT_EQ(LogoFetch::tempFileName(QUrl(QString::fromUtf8(c.url))),
+                  QString::fromUtf8(c.name))
             << c.url;
 
     const QString longName = QString(300, u'x') + QStringLiteral(".png");

@@ -1,4 +1,5 @@
 #include "app/LogoCheck.h"
+
 #include "support/FakeInteraction.h"
 #include "support/QtPrinters.h"
 #include "support/TestHttpServer.h"
@@ -11,12 +12,12 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <QWidget>
-
 #include <gtest/gtest.h>
 
 namespace {
 
-const QString kNotFound = QStringLiteral("Das Logo wurde nicht gefunden. Bitte prüfen Sie die URL.");
+const QString kNotFound =
+    QStringLiteral("Das Logo wurde nicht gefunden. Bitte prüfen Sie die URL.");
 const QString kTooWide = QStringLiteral("Hinweis: Bild ist breiter als 144 Pixel.");
 const QString kTooHigh = QStringLiteral("Hinweis: Bild ist höher als 400 Pixel.");
 
@@ -32,7 +33,8 @@ QByteArray picture(int width, int height, const char* format)
 }
 
 // Qt reads GIF but does not write it: a 1 by 1 GIF89a.
-const QByteArray kGif = QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7");
+const QByteArray kGif =
+    QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7");
 
 class LogoCheckTest : public ::testing::Test
 {
@@ -49,8 +51,8 @@ protected:
     LogoCheckTest()
     {
         auto* layout = new QVBoxLayout(&window);
-        for (QWidget* w : std::initializer_list<QWidget*>{edtLogoUrl, edtLogoWidth, edtLogoHeight,
-                                                          logoPicture})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{edtLogoUrl, edtLogoWidth, edtLogoHeight, logoPicture})
             layout->addWidget(w);
         logoPicture->setFixedSize(183, 95);
     }

@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QMenuBar>
 #include <QToolBar>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -55,7 +54,8 @@ protected:
     // Selects the first occurrence of `word` in the document's text.
     static void select(const QString& word)
     {
-        const QString script = QStringLiteral(R"(
+        const QString script =
+            QStringLiteral(R"(
             var word = %1;
             var walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
             for (var n = walker.nextNode(); n; n = walker.nextNode()) {
@@ -71,9 +71,9 @@ protected:
                 }
             }
             throw 'not in the document: ' + word;)")
-                                   .arg(QString::fromUtf8(
-                                       QJsonDocument(QJsonArray{word}).toJson(QJsonDocument::Compact)) +
-                                        QStringLiteral("[0]"));
+                .arg(QString::fromUtf8(
+                         QJsonDocument(QJsonArray{word}).toJson(QJsonDocument::Compact)) +
+                     QStringLiteral("[0]"));
         edit->runScript(script);
     }
 
@@ -149,7 +149,8 @@ TEST_F(HtmlEditTest, KeepsMarkupItDoesNotKnowAndRunsNoScriptOfIt)
     const QString untouched = QStringLiteral(
         "<div class=\"teaser x-1\" data-id=\"7\" unknown=\"yes\" style=\"margin: 2px;\">"
         "<img src=\"bilder/logo.png\" alt=\"Logo\" width=\"88\" height=\"31\" vendor:attr=\"1\">"
-        "<img src=\"http://example.invalid/a.gif\" onerror=\"document.body.setAttribute('ran', 1)\">"
+        "<img src=\"http://example.invalid/a.gif\" onerror=\"document.body.setAttribute('ran', "
+        "1)\">"
         "<!-- Kommentar --><custom-tag foo=\"bar\">Ä „Zitat“ &amp; &lt;tag&gt; \\ ' \"</custom-tag>"
         "<table border=\"1\"><tbody><tr><td>Zelle</td></tr></tbody></table>"
         "<script>document.title = 'ran';</script></div>");
@@ -159,7 +160,8 @@ TEST_F(HtmlEditTest, KeepsMarkupItDoesNotKnowAndRunsNoScriptOfIt)
     select(QStringLiteral("Wort"));
     edit->actBold->trigger();
     EXPECT_EQ(str(source()), str(untouched + QStringLiteral("<p>Ein <b>Wort</b></p>")));
-    EXPECT_EQ(edit->runScript(QStringLiteral("return document.title + document.body.hasAttribute('ran');"))
+    EXPECT_EQ(edit->runScript(
+                      QStringLiteral("return document.title + document.body.hasAttribute('ran');"))
                   .toString(),
               QStringLiteral("false"));
 }
@@ -206,7 +208,7 @@ TEST_F(HtmlEditTest, FontSizeGoesOneUpOrDownFromTheReportedValue)
     {
         const char* reported; // a script value
         QAction* TfrmHtmlEdit::*action;
-        const char* sent;     // nullptr: no size set, the error report instead
+        const char* sent; // nullptr: no size set, the error report instead
     } cases[] = {
         {"'3'", &TfrmHtmlEdit::actFontUp, "4"},
         {"'3'", &TfrmHtmlEdit::actFontMin, "2"},
@@ -281,7 +283,8 @@ TEST_F(HtmlEditTest, HyperlinkAsksForTheAddressAndCancelCreatesNothing)
     ui->texts.push_back(QStringLiteral("https://example.org/a?b=1&c=\"2\""));
     edit->actHyperlink->trigger();
     EXPECT_EQ(source(),
-              QStringLiteral("<p>Ein <a href=\"https://example.org/a?b=1&amp;c=&quot;2&quot;\">Wort</a></p>"));
+              QStringLiteral(
+                  "<p>Ein <a href=\"https://example.org/a?b=1&amp;c=&quot;2&quot;\">Wort</a></p>"));
 }
 
 TEST_F(HtmlEditTest, NewAsksAndEmptiesTheDocumentOnlyOnYes)
@@ -329,9 +332,30 @@ TEST_F(HtmlEditTest, EveryWayOfClosingAsksWhetherToTakeTheEditOver)
         ASSERT_EQ(ui->questions.size(), 1u);
         EXPECT_EQ(ui->questions[0].text, QStringLiteral("Soll die Eingabe übernommen werden?"));
         EXPECT_FALSE(ui->questions[0].withCancel);
-        if (c.result == QDialog::Accepted)
+        if (c.result == QDialog::Accepted) {
             EXPECT_EQ(source(), QStringLiteral("<b>Wort</b>"));
+        }
     }
+}
+
+TEST_F(HtmlEditTest, ATextThatCannotBeReadKeepsTheWindowOpen)
+{
+    edit->SetSource(QStringLiteral("Wort"));
+    edit->runScript(
+        QStringLiteral("Object.defineProperty(document.body, 'innerHTML', { configurable: true,"
+                       " get: function () { throw 'kaputt'; } }); return true;"));
+    ui->answers = {Answer::Yes};
+    edit->close();
+    EXPECT_TRUE(edit->isVisible()) << "a Yes must not end the edit without its text";
+    ASSERT_EQ(ui->errors.size(), 1);
+    EXPECT_TRUE(ui->errors[0].contains(QStringLiteral("kaputt")));
+    ui->errors.clear();
+
+    edit->runScript(QStringLiteral("delete document.body.innerHTML; return true;"));
+    ui->answers = {Answer::Yes};
+    edit->close();
+    EXPECT_FALSE(edit->isVisible());
+    EXPECT_EQ(source(), QStringLiteral("Wort"));
 }
 
 } // namespace

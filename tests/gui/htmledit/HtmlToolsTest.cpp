@@ -12,10 +12,8 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace {
 
