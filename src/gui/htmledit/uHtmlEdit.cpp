@@ -523,9 +523,9 @@ void TfrmHtmlEdit::actHyperlinkExecute()
     execCommand(QStringLiteral("CreateLink"), false, jsString(address->trimmed()));
 }
 
-int TfrmHtmlEdit::fontSizeValue(const QVariant& value, bool isNull)
+int TfrmHtmlEdit::fontSizeValue(const QVariant& value)
 {
-    if (isNull)
+    if (value.isNull())
         throw Error(QStringLiteral("Die Schriftgröße der Auswahl ist nicht bestimmt"));
     switch (value.typeId()) {
     case QMetaType::Int:
@@ -549,8 +549,7 @@ void TfrmHtmlEdit::changeFontSize(int step)
 {
     const QVariant current =
         runScript(QStringLiteral("return document.queryCommandValue('FontSize');"));
-    const bool isNull = current.typeId() == QMetaType::Nullptr;
-    const int size = fontSizeValue(current, isNull) + step;
+    const int size = fontSizeValue(current) + step;
     execCommand(QStringLiteral("FontSize"), true, QString::number(size));
 }
 

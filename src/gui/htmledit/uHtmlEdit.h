@@ -37,18 +37,18 @@ public:
     QString GetSource();
 
     // Runs `body` (statements ending in a return) as a function on the
-    // document, in the editor's script world, and gives its result. Throws
-    // Error on a script exception or time-out. Tests read and spy the page
-    // through it.
+    // document, in the editor's script world, and gives its result; null and
+    // undefined come back as a QVariant holding nullptr. Throws Error on a
+    // script exception or time-out. Tests read and spy the page through it.
     QVariant runScript(const QString& body);
 
     // Six upper-case hexadecimal digits, red, green, blue: the form in which
     // the font colour reaches the engine.
     static QString colorText(const QColor& color);
     // The FontSize value the engine reports, as a whole number: a number or
-    // numeric text as it is, empty text as 0. Throws Error for null or
-    // anything else.
-    static int fontSizeValue(const QVariant& value, bool isNull);
+    // numeric text as it is, empty text as 0. Throws Error for null (a
+    // selection of mixed sizes) or anything else.
+    static int fontSizeValue(const QVariant& value);
 
     QWebEngineView* Web;
     QAction* actNew;
