@@ -1,4 +1,42 @@
 #include "uHtmlTools.h"
 
-// Placeholder until the HTML editor lands.
-void HtmlTools::OpenHtmlEditor(QWidget*, UserInteraction&) {}
+#include "platform/Error.h"
+#include "uHtmlEdit.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+namespace {
+
+QString textOf(QWidget* edit)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(edit))
+        return line->text();
+    if (auto* plain = qobject_cast<QPlainTextEdit*>(edit))
+        return plain->toPlainText();
+    if (auto* rich = qobject_cast<QTextEdit*>(edit))
+        return rich->toPlainText();
+    throw Error(QStringLiteral("Das Feld kann nicht als HTML bearbeitet werden"));
+}
+
+void setTextOf(QWidget* edit, const QString& text)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(edit))
+        line->setText(text);
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(edit))
+        plain->setPlainText(text);
+    else if (auto* rich = qobject_cast<QTextEdit*>(edit))
+        rich->setPlainText(text);
+}
+
+} // namespace
+
+void HtmlTools::OpenHtmlEditor(QWidget* edit, UserInteraction& ui)
+{
+    const QString text = textOf(edit);
+    TfrmHtmlEdit editor(ui, edit->window());
+    editor.SetSource(text);
+    if (editor.exec() == QDialog::Accepted)
+        setTextOf(edit, editor.GetSource());
+}
