@@ -6,6 +6,12 @@
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
+
+#ifdef __linux__
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace {
 
@@ -14,6 +20,20 @@ constexpr qint64 kUploadChunk = 256 * 1024;
 bool isFinalSuccess(int code)
 {
     return code == 226 || code == 225 || code == 250;
+}
+
+// Bytes the kernel still holds unacknowledged for the socket; 0 where the
+// platform cannot tell.
+qint64 unsentBytes(QTcpSocket& socket)
+{
+#ifdef __linux__
+    int pending = 0;
+    if (::ioctl(int(socket.socketDescriptor()), SIOCOUTQ, &pending) == 0)
+        return pending;
+#else
+    Q_UNUSED(socket);
+#endif
+    return 0;
 }
 
 } // namespace
@@ -204,6 +224,19 @@ void TIdFTP::sendData(QTcpSocket& data, QFile& source, TransferState& state)
         closeData();
         const FtpReply reply = state.final ? *state.final : readReply();
         throw EIdReplyRFCError(reply.code, reply.text());
+    }
+    // The kernel's send buffer can hold megabytes that a slow server takes
+    // long to accept; while they drain, data still moves.
+    for (qint64 left = unsentBytes(data); left > 0;) {
+        checkAbort();
+        watchControl(state);
+        QThread::msleep(quint32(slice(idle, ReadTimeout)));
+        const qint64 now = unsentBytes(data);
+        if (now < left)
+            idle.restart();
+        else if (idle.elapsed() >= ReadTimeout)
+            throw Error(QStringLiteral("Zeitüberschreitung beim Senden der Datei an den FTP-Server."));
+        left = now;
     }
     data.disconnectFromHost();
     QElapsedTimer closing;
