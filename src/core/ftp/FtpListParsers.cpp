@@ -332,7 +332,9 @@ LineResult parseBareNameLine(QStringView line, const ListParseContext&, TIdFTPLi
         if (c.category() == QChar::Other_Control)
             return LineResult::NoMatch;
     }
-    if (line == u"." || line == u"..")
+    // An empty Unix folder lists only its "total 0".
+    if (line == u"." || line == u".." ||
+        (line.startsWith(u"total ") && allDigits(line.sliced(6))))
         return LineResult::Skip;
     item = {};
     item.FileName = line.toString();

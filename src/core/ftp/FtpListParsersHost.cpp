@@ -166,9 +166,13 @@ LineResult parseAs400Line(QStringView line, const ListParseContext& context, TId
 {
     const QList<Token> t = tokenize(line);
     item = {};
-    if (t.size() >= 4 && t[2].text == u"*MEM" && allDigits(t[1].text)) {
-        item.FileName = line.sliced(t[2].end).trimmed().toString();
-        return LineResult::Entry;
+    // Members come without size and date, some servers with a zero size.
+    const qsizetype mem = t.size() >= 3 && t[1].text == u"*MEM"                        ? 1
+                          : t.size() >= 4 && t[2].text == u"*MEM" && allDigits(t[1].text) ? 2
+                                                                                        : 0;
+    if (mem) {
+        item.FileName = line.sliced(t[mem].end).trimmed().toString();
+        return item.FileName.isEmpty() ? LineResult::NoMatch : LineResult::Entry;
     }
     if (t.size() < 6 || !allDigits(t[1].text) || !t[4].text.startsWith(u'*'))
         return LineResult::NoMatch;
