@@ -264,15 +264,14 @@ void TIdFTP::login()
     }
     readFeatures();
     if (m_featUtf8) {
-        // RFC 2640 asks for "OPTS UTF8 ON"; some servers only know the older
-        // draft's "OPTS UTF-8 NLST". Refusal of both just keeps ISO 8859-1.
-        FtpReply opts = command(QStringLiteral("OPTS UTF8 ON"), {});
-        if (opts.code != 200)
-            opts = command(QStringLiteral("OPTS UTF-8 NLST"), {});
-        if (opts.code == 200) {
-            m_utf8 = true;
-            m_reader.setUtf8(true);
-        }
+        // IIS and others switch on "OPTS UTF8 ON"; some servers only know the
+        // older draft's "OPTS UTF-8 NLST". A server that refuses both while
+        // listing UTF8 (pyftpdlib) always speaks UTF-8, as RFC 2640 has it:
+        // staying on ISO 8859-1 there would garble every non-ASCII name.
+        if (command(QStringLiteral("OPTS UTF8 ON"), {}).code != 200)
+            command(QStringLiteral("OPTS UTF-8 NLST"), {});
+        m_utf8 = true;
+        m_reader.setUtf8(true);
     }
     sendType(TransferType);
 }

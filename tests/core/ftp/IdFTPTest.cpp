@@ -162,11 +162,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {"OPTS UTF8 ON", "OPTS UTF-8 NLST", "TYPE A", "SYST", "TYPE A"},
                  true,
                  false},
-        FeatCase{"utf8Refused504",
+        FeatCase{"utf8OptsRefused504",
                  "211-Features:\r\n UTF8\r\n211 End\r\n",
                  {{"OPTS", {reply("504 Not for that parameter\r\n")}}},
                  {"OPTS UTF8 ON", "OPTS UTF-8 NLST", "TYPE A", "SYST", "TYPE A"},
-                 false,
+                 true, // the server lists UTF8: it speaks it (RFC 2640)
                  false},
         FeatCase{"siteZone",
                  "211-Extensions supported:\r\n MDTM\r\n SITE ZONE;CHMOD\r\n211 END\r\n",
