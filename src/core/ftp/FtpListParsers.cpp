@@ -3,6 +3,8 @@
 
 #include <QTimeZone>
 
+#include <limits>
+
 namespace FtpListParsers {
 namespace detail {
 
@@ -72,12 +74,26 @@ QDateTime utcTime(const QDateTime& utc)
 
 QDateTime yearlessTime(int month, int day, QTime time, const ListParseContext& context)
 {
-    const QDateTime now = context.now.toLocalTime();
-    int year = now.date().year();
-    QDateTime result = serverTime(QDate(year, month, day), time, context);
-    if (!result.isValid() || result > now.addDays(1))
-        result = serverTime(QDate(year - 1, month, day), time, context);
-    return result;
+    // Compared as wall-clock times, so that a listing costs no time-zone
+    // lookup per line beyond the one that makes the result; "now" is
+    // converted once per listing.
+    thread_local qint64 cachedNowMsecs = std::numeric_limits<qint64>::min();
+    thread_local std::optional<int> cachedOffset;
+    thread_local QDateTime latestAllowed;
+    if (context.now.toMSecsSinceEpoch() != cachedNowMsecs ||
+        context.serverUtcOffsetMinutes != cachedOffset) {
+        cachedNowMsecs = context.now.toMSecsSinceEpoch();
+        cachedOffset = context.serverUtcOffsetMinutes;
+        QDateTime wall = context.now.toLocalTime();
+        if (context.serverUtcOffsetMinutes)
+            wall = context.now.toOffsetFromUtc(*context.serverUtcOffsetMinutes * 60);
+        latestAllowed = QDateTime(wall.date(), wall.time(), Qt::UTC).addDays(1);
+    }
+    int year = latestAllowed.date().year();
+    QDate date(year, month, day);
+    if (!date.isValid() || QDateTime(date, time, Qt::UTC) > latestAllowed)
+        date = QDate(year - 1, month, day);
+    return serverTime(date, time, context);
 }
 
 QTime parseClock(QStringView text)
@@ -126,11 +142,11 @@ LineResult parseMlstLine(QStringView line, const ListParseContext&, TIdFTPListIt
             item.Size = value.toLongLong();
         } else if (key.compare(u"modify", Qt::CaseInsensitive) == 0) {
             // YYYYMMDDHHMMSS[.sss], always UTC.
-            QDateTime utc = QDateTime::fromString(value.first(qMin<qsizetype>(14, value.size()))
-                                                      .toString(),
-                                                  QStringLiteral("yyyyMMddHHmmss"));
-            utc.setTimeSpec(Qt::UTC);
-            item.ModifiedDate = utcTime(utc);
+            if (value.size() >= 14 && allDigits(value.first(14))) {
+                auto n = [&](qsizetype at, qsizetype len) { return value.sliced(at, len).toInt(); };
+                item.ModifiedDate = utcTime(QDateTime(QDate(n(0, 4), n(4, 2), n(6, 2)),
+                                                      QTime(n(8, 2), n(10, 2), n(12, 2)), Qt::UTC));
+            }
         }
     }
     if (!sawType || name.isEmpty())
@@ -200,9 +216,12 @@ LineResult parseUnixLine(QStringView line, const ListParseContext& context, TIdF
             break;
         }
         // ls --time-style=long-iso: "2024-01-16 18:53".
-        const QDate iso = QDate::fromString(t[i].text.toString(), Qt::ISODate);
+        const QStringView d = t[i].text;
+        if (d.size() != 10 || d[4] != u'-' || d[7] != u'-')
+            continue;
+        const QDate iso(d.first(4).toInt(), d.sliced(5, 2).toInt(), d.sliced(8, 2).toInt());
         const QTime isoTime = parseClock(t[i + 1].text);
-        if (iso.isValid() && t[i].text.size() == 10 && isoTime.isValid()) {
+        if (iso.isValid() && isoTime.isValid()) {
             item.ModifiedDate = serverTime(iso, isoTime, context);
             dateAt = i;
             nameStart = t[i + 1].end + 1;
