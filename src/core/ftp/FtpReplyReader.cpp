@@ -10,6 +10,10 @@ QString FtpReply::text() const
     return result;
 }
 
+namespace {
+constexpr qsizetype kMaxLineBytes = 64 * 1024;
+} // namespace
+
 static int replyCode(QStringView line)
 {
     if (line.size() < 3)
@@ -44,6 +48,9 @@ std::optional<FtpReply> FtpReplyReader::next()
             // Drop what was consumed so the buffer does not grow over a session.
             m_buffer.remove(0, m_scanned);
             m_scanned = 0;
+            // A server that never ends its line must not fill the memory.
+            if (m_buffer.size() > kMaxLineBytes)
+                throw Error(QStringLiteral("Die Antwortzeile des FTP-Servers ist zu lang."));
             return std::nullopt;
         }
         QByteArrayView raw(m_buffer.constData() + m_scanned, lf - m_scanned);

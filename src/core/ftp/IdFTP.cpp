@@ -1,12 +1,11 @@
 #include "IdFTP.h"
 
 #include <QFile>
-
-#include <algorithm>
 #include <QHostInfo>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTcpSocket>
+
+#include <algorithm>
 
 namespace {
 
@@ -68,7 +67,13 @@ void TIdFTP::closeSockets()
 
 bool TIdFTP::Connected() const
 {
-    return m_control && m_control->state() == QAbstractSocket::ConnectedState;
+    if (!m_control || m_control->state() != QAbstractSocket::ConnectedState)
+        return false;
+    // Without an event loop the socket learns of a close by the server only
+    // when it looks; whatever arrives stays buffered for the next reply.
+    if (m_control->bytesAvailable() == 0)
+        m_control->waitForReadyRead(0);
+    return m_control->state() == QAbstractSocket::ConnectedState;
 }
 
 // The next wait's length: a slice, but never past the time-out.

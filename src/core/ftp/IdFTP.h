@@ -103,6 +103,8 @@ public:
     // Opens the control connection, reads the greeting and, with AutoLogin,
     // logs in and sets up the session. Refused while connected.
     void Connect();
+    // True while the control connection is open; notices a close by the
+    // server without waiting.
     bool Connected() const;
     // CWD, 200 or 250.
     void ChangeDir(const QString& path);
@@ -125,7 +127,9 @@ public:
 
     // Thread-safe: ends the running operation within a few milliseconds by
     // closing its sockets; it then fails with an Error. Called while no
-    // operation runs, the next one fails at once instead.
+    // operation runs, the next one fails at once instead (Disconnect clears
+    // it). Name resolution, which the platform does in one blocking call,
+    // is not cut short; the operation ends right after it.
     void Abort() { m_abortRequested.store(true); }
 
     // What the session learnt: SYST's first line, the SITE ZONE offset.

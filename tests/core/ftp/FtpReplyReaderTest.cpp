@@ -61,6 +61,10 @@ TEST(ReplyReader, TextIsLinesWithCrLfAndGarbageFails)
     FtpReplyReader reader;
     reader.feed("hello there\r\n");
     EXPECT_THROW(reader.next(), Error);
+
+    FtpReplyReader endless;
+    endless.feed("220 " + QByteArray(100 * 1024, 'x'));
+    EXPECT_THROW(endless.next(), Error);
 }
 
 TEST(ReplyReader, Utf8OnlyAfterSwitch)

@@ -331,6 +331,19 @@ TEST_F(FtpClient, ServerClosingTheControlConnectionFailsAtOnce)
     EXPECT_THROW(ftp.RetrieveCurrentDir(), Error);
 }
 
+TEST_F(FtpClient, ConnectedNoticesAnIdleCloseByTheServer)
+{
+    server.on("CWD", {reply("250 OK\r\n"), reply("421 Idle timeout\r\n"), closeControl()});
+    connect();
+    ftp.ChangeDir(QStringLiteral("/pub"));
+    QElapsedTimer waited;
+    waited.start();
+    while (ftp.Connected() && waited.elapsed() < 3000)
+        QThread::msleep(5);
+    EXPECT_FALSE(ftp.Connected());
+    EXPECT_THROW(ftp.RetrieveCurrentDir(), Error);
+}
+
 TEST_F(FtpClient, SilentServerTimesOut)
 {
     server.on("CWD", {});
