@@ -7,7 +7,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
-
 #include <unistd.h>
 
 namespace {
@@ -16,7 +15,8 @@ namespace {
 // in PATH (pyenv, venv) may not.
 QString pythonWithPyftpdlib()
 {
-    for (const QString& candidate : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
+    for (const QString& candidate :
+         {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
         QProcess probe;
         probe.start(candidate, {QStringLiteral("-c"), QStringLiteral("import pyftpdlib")});
         if (probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit &&
@@ -59,8 +59,7 @@ bool FtpServerProcess::startPyftpdlib(const QString& home, const QString& user,
     waited.start();
     QByteArray out;
     while (!out.contains('\n') && waited.elapsed() < 15000) {
-        if (!m_process->waitForReadyRead(200) &&
-            m_process->state() == QProcess::NotRunning)
+        if (!m_process->waitForReadyRead(200) && m_process->state() == QProcess::NotRunning)
             break;
         out += m_process->readAllStandardOutput();
     }

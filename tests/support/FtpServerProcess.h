@@ -2,7 +2,6 @@
 
 #include <QProcess>
 #include <QString>
-
 #include <memory>
 
 // A real FTP server run as a child process for one test, on a free

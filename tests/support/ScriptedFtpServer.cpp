@@ -139,13 +139,15 @@ void ScriptedFtpServer::serve(QTcpSocket& control)
                 QByteArray bytes = action.bytes;
                 if (data.listener) {
                     const quint16 p = data.listener->serverPort();
-                    bytes.replace("%PORT%", QByteArray::number(p >> 8) + ',' +
-                                                QByteArray::number(p & 0xff));
+                    bytes.replace("%PORT%",
+                                  QByteArray::number(p >> 8) + ',' + QByteArray::number(p & 0xff));
                 }
                 writeAll(control, bytes);
                 break;
             }
-            case FtpAction::Pause: QThread::msleep(action.ms); break;
+            case FtpAction::Pause:
+                QThread::msleep(action.ms);
+                break;
             case FtpAction::SendData:
                 if (QTcpSocket* s = data.open())
                     writeAll(*s, action.bytes);
@@ -158,7 +160,8 @@ void ScriptedFtpServer::serve(QTcpSocket& control)
                 QByteArray bytes;
                 if (QTcpSocket* s = data.open()) {
                     if (action.ms)
-                        s->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 64 * 1024);
+                        s->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                                           64 * 1024);
                     while (s->state() == QAbstractSocket::ConnectedState || s->bytesAvailable()) {
                         if (s->bytesAvailable() == 0 && !s->waitForReadyRead(5000))
                             break;
@@ -211,17 +214,17 @@ void ScriptedFtpServer::serve(QTcpSocket& control)
             data.close();
             const QStringList n = line.section(u' ', 1).split(u',');
             if (n.size() == 6) {
-                data.activeAddress = QHostAddress(QStringLiteral("%1.%2.%3.%4")
-                                                      .arg(n[0], n[1], n[2], n[3]));
+                data.activeAddress =
+                    QHostAddress(QStringLiteral("%1.%2.%3.%4").arg(n[0], n[1], n[2], n[3]));
                 data.activePort = quint16(n[4].toInt() * 256 + n[5].toInt());
             }
         }
         const auto exact = m_table.constFind(line);
         const auto byVerb = m_table.constFind(verb);
-        const QList<FtpAction> actions = exact != m_table.cend()    ? *exact
-                                         : byVerb != m_table.cend() ? *byVerb
-                                                                    : QList<FtpAction>{reply(
-                                                                          "500 Unknown command\r\n")};
+        const QList<FtpAction> actions = exact != m_table.cend() ? *exact
+                                         : byVerb != m_table.cend()
+                                             ? *byVerb
+                                             : QList<FtpAction>{reply("500 Unknown command\r\n")};
         if (!run(actions))
             return;
     }

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QMutex>
 #include <QStringList>
-
 #include <atomic>
 #include <memory>
 
@@ -29,12 +28,30 @@ struct FtpAction
 };
 
 namespace ftpact {
-inline FtpAction reply(const QByteArray& lines) { return {FtpAction::Reply, lines}; }
-inline FtpAction pause(int ms) { return {FtpAction::Pause, {}, ms}; }
-inline FtpAction data(const QByteArray& bytes) { return {FtpAction::SendData, bytes}; }
-inline FtpAction closeData() { return {FtpAction::CloseData, {}}; }
-inline FtpAction receiveData(int msPer64k = 0) { return {FtpAction::ReceiveData, {}, msPer64k}; }
-inline FtpAction closeControl() { return {FtpAction::CloseControl, {}}; }
+inline FtpAction reply(const QByteArray& lines)
+{
+    return {FtpAction::Reply, lines};
+}
+inline FtpAction pause(int ms)
+{
+    return {FtpAction::Pause, {}, ms};
+}
+inline FtpAction data(const QByteArray& bytes)
+{
+    return {FtpAction::SendData, bytes};
+}
+inline FtpAction closeData()
+{
+    return {FtpAction::CloseData, {}};
+}
+inline FtpAction receiveData(int msPer64k = 0)
+{
+    return {FtpAction::ReceiveData, {}, msPer64k};
+}
+inline FtpAction closeControl()
+{
+    return {FtpAction::CloseControl, {}};
+}
 } // namespace ftpact
 
 // An FTP server on a free loopback port that answers from a table and
@@ -56,7 +73,7 @@ public:
     quint16 port() const { return m_port; }
 
     QStringList transcript() const;
-    QByteArray received() const;  // bytes of the last ReceiveData
+    QByteArray received() const; // bytes of the last ReceiveData
     int connections() const { return m_connections.load(); }
     // Sessions whose control connection has closed, from either side.
     int sessionsEnded() const { return m_sessionsEnded.load(); }

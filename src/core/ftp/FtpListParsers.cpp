@@ -1,8 +1,8 @@
 #include "FtpListParsers.h"
+
 #include "FtpListParsers_p.h"
 
 #include <QTimeZone>
-
 #include <limits>
 
 namespace FtpListParsers {
@@ -171,13 +171,20 @@ static bool isPermissionToken(QStringView t)
 static TIdDirItemType unixItemType(QChar c)
 {
     switch (c.unicode()) {
-    case 'd': return ditDirectory;
-    case 'l': return ditSymbolicLink;
-    case 'b': return ditBlockDev;
-    case 'c': return ditCharDev;
-    case 'p': return ditFIFO;
-    case 's': return ditSocket;
-    default: return ditFile;
+    case 'd':
+        return ditDirectory;
+    case 'l':
+        return ditSymbolicLink;
+    case 'b':
+        return ditBlockDev;
+    case 'c':
+        return ditCharDev;
+    case 'p':
+        return ditFIFO;
+    case 's':
+        return ditSocket;
+    default:
+        return ditFile;
     }
 }
 
@@ -207,7 +214,8 @@ LineResult parseUnixLine(QStringView line, const ListParseContext& context, TIdF
                     continue;
                 item.ModifiedDate = yearlessTime(month, day, time, context);
             } else if (allDigits(when) && when.size() == 4) {
-                item.ModifiedDate = serverTime(QDate(when.toInt(), month, day), QTime(0, 0), context);
+                item.ModifiedDate =
+                    serverTime(QDate(when.toInt(), month, day), QTime(0, 0), context);
             } else {
                 continue;
             }
@@ -325,13 +333,23 @@ LineResult parseEplfLine(QStringView line, const ListParseContext&, TIdFTPListIt
     bool typed = false;
     for (QStringView fact : line.sliced(1, tab - 1).split(u',', Qt::SkipEmptyParts)) {
         switch (fact[0].unicode()) {
-        case '/': item.ItemType = ditDirectory; typed = true; break;
-        case 'r': item.ItemType = ditFile; typed = true; break;
-        case 's': item.Size = fact.sliced(1).toLongLong(); break;
-        case 'm':
-            item.ModifiedDate = utcTime(QDateTime::fromSecsSinceEpoch(fact.sliced(1).toLongLong(), Qt::UTC));
+        case '/':
+            item.ItemType = ditDirectory;
+            typed = true;
             break;
-        default: break;
+        case 'r':
+            item.ItemType = ditFile;
+            typed = true;
+            break;
+        case 's':
+            item.Size = fact.sliced(1).toLongLong();
+            break;
+        case 'm':
+            item.ModifiedDate =
+                utcTime(QDateTime::fromSecsSinceEpoch(fact.sliced(1).toLongLong(), Qt::UTC));
+            break;
+        default:
+            break;
         }
     }
     if (!typed)
@@ -352,8 +370,7 @@ LineResult parseBareNameLine(QStringView line, const ListParseContext&, TIdFTPLi
             return LineResult::NoMatch;
     }
     // An empty Unix folder lists only its "total 0".
-    if (line == u"." || line == u".." ||
-        (line.startsWith(u"total ") && allDigits(line.sliced(6))))
+    if (line == u"." || line == u".." || (line.startsWith(u"total ") && allDigits(line.sliced(6))))
         return LineResult::Skip;
     item = {};
     item.FileName = line.toString();
@@ -393,9 +410,14 @@ static std::optional<TIdFTPListItems> tryFamily(const Family& family, const QStr
     for (const QString& line : lines) {
         TIdFTPListItem item;
         switch (family.parse(line, context, item)) {
-        case LineResult::Entry: items.append(std::move(item)); break;
-        case LineResult::Skip: break;
-        case LineResult::NoMatch: ++misses; break;
+        case LineResult::Entry:
+            items.append(std::move(item));
+            break;
+        case LineResult::Skip:
+            break;
+        case LineResult::NoMatch:
+            ++misses;
+            break;
         }
     }
     if (items.isEmpty() || misses >= items.size() || (!family.tolerant && misses > 0))

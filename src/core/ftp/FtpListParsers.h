@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QStringList>
-
 #include <optional>
 
 // What the listing parsers need beyond the lines: "now" (listings without a

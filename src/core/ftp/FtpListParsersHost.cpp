@@ -41,9 +41,10 @@ QStringList joinVmsLines(const QStringList& lines)
     QStringList joined;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString& line = lines[i];
-        const bool nameOnly = !line.isEmpty() && !line[0].isSpace() && !line.contains(u' ') &&
-                              line.contains(u';');
-        if (nameOnly && i + 1 < lines.size() && !lines[i + 1].isEmpty() && lines[i + 1][0].isSpace()) {
+        const bool nameOnly =
+            !line.isEmpty() && !line[0].isSpace() && !line.contains(u' ') && line.contains(u';');
+        if (nameOnly && i + 1 < lines.size() && !lines[i + 1].isEmpty() &&
+            lines[i + 1][0].isSpace()) {
             joined.append(line + lines[i + 1]);
             ++i;
         } else {
@@ -167,16 +168,17 @@ LineResult parseAs400Line(QStringView line, const ListParseContext& context, TId
     const QList<Token> t = tokenize(line);
     item = {};
     // Members come without size and date, some servers with a zero size.
-    const qsizetype mem = t.size() >= 3 && t[1].text == u"*MEM"                        ? 1
+    const qsizetype mem = t.size() >= 3 && t[1].text == u"*MEM"                           ? 1
                           : t.size() >= 4 && t[2].text == u"*MEM" && allDigits(t[1].text) ? 2
-                                                                                        : 0;
+                                                                                          : 0;
     if (mem) {
         item.FileName = line.sliced(t[mem].end).trimmed().toString();
         return item.FileName.isEmpty() ? LineResult::NoMatch : LineResult::Entry;
     }
     if (t.size() < 6 || !allDigits(t[1].text) || !t[4].text.startsWith(u'*'))
         return LineResult::NoMatch;
-    static const QRegularExpression dateRe(QStringLiteral(R"(^(\d{1,2})[/.-](\d{1,2})[/.-](\d{2,4})$)"));
+    static const QRegularExpression dateRe(
+        QStringLiteral(R"(^(\d{1,2})[/.-](\d{1,2})[/.-](\d{2,4})$)"));
     const auto d = dateRe.match(t[2].text);
     const QTime time = parseClock(t[3].text);
     if (!d.hasMatch() || !time.isValid())

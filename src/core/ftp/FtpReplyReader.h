@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QStringList>
-
 #include <optional>
 
 // One server reply: its three-digit code and its lines without code and

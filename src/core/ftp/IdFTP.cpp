@@ -4,7 +4,6 @@
 #include <QHostInfo>
 #include <QRegularExpression>
 #include <QTcpSocket>
-
 #include <algorithm>
 
 namespace {
@@ -198,7 +197,8 @@ void TIdFTP::openControl(QHostAddress& address, bool& numeric)
         checkAbort();
         if (m_control->waitForConnected(slice(idle, ReadTimeout)))
             break;
-        if (m_control->state() == QAbstractSocket::UnconnectedState || idle.elapsed() >= ReadTimeout) {
+        if (m_control->state() == QAbstractSocket::UnconnectedState ||
+            idle.elapsed() >= ReadTimeout) {
             const QString reason = m_control->state() == QAbstractSocket::UnconnectedState
                                        ? m_control->errorString()
                                        : QStringLiteral("Zeitüberschreitung");
@@ -339,8 +339,9 @@ void TIdFTP::List(QStringList* target, const QString& specifier, bool details)
     requireConnected();
     status(ftpTransfer, QStringLiteral("Starting FTP transfer"));
     const bool mlsd = details && m_featMlsd;
-    QString transfer = mlsd ? QStringLiteral("MLSD") : details ? QStringLiteral("LIST")
-                                                                 : QStringLiteral("NLST");
+    QString transfer = mlsd      ? QStringLiteral("MLSD")
+                       : details ? QStringLiteral("LIST")
+                                 : QStringLiteral("NLST");
     if (!specifier.isEmpty())
         transfer += u' ' + specifier;
     QByteArray bytes;

@@ -9,7 +9,6 @@
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
-
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -166,7 +165,8 @@ private:
     void connectData(const QHostAddress& address, quint16 port);
     void acceptData(QTcpServer& listener, TransferState& state);
     void closeData();
-    void runTransfer(const QString& transferCommand, Transfer kind, QFile* source, QByteArray* sink);
+    void runTransfer(const QString& transferCommand, Transfer kind, QFile* source,
+                     QByteArray* sink);
     bool checkPreliminary(const FtpReply& reply, Transfer kind, TransferState& state);
     void receiveData(QTcpSocket& data, QByteArray& sink, TransferState& state);
     void sendData(QTcpSocket& data, QFile& source, TransferState& state);

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
-
 #include <cstdint>
 
 // Kind of a listed entry, in this order. Callers mostly ask whether an entry
@@ -23,9 +22,9 @@ enum TIdDirItemType {
 class TIdFTPListItem
 {
 public:
-    QString FileName;          // as listed, without a path
-    std::int64_t Size = 0;     // bytes; 0 where the listing gives none
-    QDateTime ModifiedDate;    // local time; invalid where the listing gives none
+    QString FileName;       // as listed, without a path
+    std::int64_t Size = 0;  // bytes; 0 where the listing gives none
+    QDateTime ModifiedDate; // local time; invalid where the listing gives none
     TIdDirItemType ItemType = ditFile;
 
     bool operator==(const TIdFTPListItem&) const = default;

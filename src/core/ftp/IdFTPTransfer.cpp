@@ -217,7 +217,8 @@ void TIdFTP::sendData(QTcpSocket& data, QFile& source, TransferState& state)
             idle.restart();
         watchControl(state);
         if (idle.elapsed() >= ReadTimeout)
-            throw Error(QStringLiteral("Zeitüberschreitung beim Senden der Datei an den FTP-Server."));
+            throw Error(
+                QStringLiteral("Zeitüberschreitung beim Senden der Datei an den FTP-Server."));
     }
     if (!atEnd || data.bytesToWrite() > 0) {
         // The server dropped the data connection; its reply says why (552, 426).
@@ -235,7 +236,8 @@ void TIdFTP::sendData(QTcpSocket& data, QFile& source, TransferState& state)
         if (now < left)
             idle.restart();
         else if (idle.elapsed() >= ReadTimeout)
-            throw Error(QStringLiteral("Zeitüberschreitung beim Senden der Datei an den FTP-Server."));
+            throw Error(
+                QStringLiteral("Zeitüberschreitung beim Senden der Datei an den FTP-Server."));
         left = now;
     }
     data.disconnectFromHost();

@@ -9,8 +9,8 @@
 
 inline const QString kPassword = QStringLiteral("s3cret-Pw");
 inline const QByteArray kUnixListing = "total 8\r\n"
-                                "drwxr-xr-x  2 anna users 4096 Jan  2  2023 pub\r\n"
-                                "-rw-r--r--  1 anna users  123 Jan  2  2023 feed.xml\r\n";
+                                       "drwxr-xr-x  2 anna users 4096 Jan  2  2023 pub\r\n"
+                                       "-rw-r--r--  1 anna users  123 Jan  2  2023 feed.xml\r\n";
 
 class FtpClient : public ::testing::Test
 {

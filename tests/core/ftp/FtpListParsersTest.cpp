@@ -41,15 +41,15 @@ const Row kRows[] = {
     {"Unix", "-rw-r--r--   1 anna users   123456 Dec 24  2022 feed.xml", "feed.xml", 123456,
      ditFile, local(2022, 12, 24)},
     // No group column; a month after "now" belongs to last year.
-    {"Unix", "-rw-r--r--   1 anna    2048 Aug  1 09:05 no group.txt", "no group.txt", 2048,
-     ditFile, local(2023, 8, 1, 9, 5)},
+    {"Unix", "-rw-r--r--   1 anna    2048 Aug  1 09:05 no group.txt", "no group.txt", 2048, ditFile,
+     local(2023, 8, 1, 9, 5)},
     // A day ahead is a server clock or zone running ahead, not last year.
-    {"Unix", "-rw-r--r--   1 1000 1000  77 Jun 16 10:00 tomorrow.txt", "tomorrow.txt", 77,
-     ditFile, local(2024, 6, 16, 10, 0)},
+    {"Unix", "-rw-r--r--   1 1000 1000  77 Jun 16 10:00 tomorrow.txt", "tomorrow.txt", 77, ditFile,
+     local(2024, 6, 16, 10, 0)},
     {"Unix", "-rw-r--r--   1 1000 1000  77 Jun 17 10:00 later.txt", "later.txt", 77, ditFile,
      local(2023, 6, 17, 10, 0)},
-    {"Unix", "lrwxrwxrwx   1 root root        7 Mar  3  2021 current -> release-1.2", "current",
-     7, ditSymbolicLink, local(2021, 3, 3)},
+    {"Unix", "lrwxrwxrwx   1 root root        7 Mar  3  2021 current -> release-1.2", "current", 7,
+     ditSymbolicLink, local(2021, 3, 3)},
     {"Unix", "lrwxrwxrwx   1 root root        4 Mar  3  2021 docs -> share/docs/", "docs", 4,
      ditSymbolicLinkDir, local(2021, 3, 3)},
     {"Unix", "crw-rw-rw-   1 root root     1,   3 Feb  1  2020 null", "null", 0, ditCharDev,
@@ -62,18 +62,18 @@ const Row kRows[] = {
      local(2020, 2, 1)},
     {"Unix", "drwxr-xr-x+  3 anna users     4096 2023-11-05 14:22 iso dir", "iso dir", 4096,
      ditDirectory, local(2023, 11, 5, 14, 22)},
-    {"Unix", "-rw-r--r--   1 anna users        5 Jan  1  2023  leading blank", " leading blank",
-     5, ditFile, local(2023, 1, 1)},
+    {"Unix", "-rw-r--r--   1 anna users        5 Jan  1  2023  leading blank", " leading blank", 5,
+     ditFile, local(2023, 1, 1)},
     {"Novell Netware", "d [R----F--] supervisor            512       Jan 16 18:53    login",
      "login", 512, ditDirectory, local(2024, 1, 16, 18, 53)},
     {"Novell Netware", "- [RWCEAFMS] rhesus             214059       Oct 20  2022    cx.exe",
      "cx.exe", 214059, ditFile, local(2022, 10, 20)},
     {"Novell Netware", "-[RWCEAFMS] anna 100 Jul  1 10:00 print job.txt", "print job.txt", 100,
      ditFile, local(2023, 7, 1, 10, 0)},
-    {"Windows NT", "01-16-24  06:53PM       <DIR>          My Folder", "My Folder", 0,
-     ditDirectory, local(2024, 1, 16, 18, 53)},
-    {"Windows NT", "12-24-22  12:05AM               123456 feed.xml", "feed.xml", 123456,
-     ditFile, local(2022, 12, 24, 0, 5)},
+    {"Windows NT", "01-16-24  06:53PM       <DIR>          My Folder", "My Folder", 0, ditDirectory,
+     local(2024, 1, 16, 18, 53)},
+    {"Windows NT", "12-24-22  12:05AM               123456 feed.xml", "feed.xml", 123456, ditFile,
+     local(2022, 12, 24, 0, 5)},
     {"Windows NT", "2023-11-05  14:22                 1,234 report.txt", "report.txt", 1234,
      ditFile, local(2023, 11, 5, 14, 22)},
     {"Windows NT", "06-15-2024  11:00AM                  77 four digit year.txt",
@@ -84,8 +84,8 @@ const Row kRows[] = {
      QDateTime::fromSecsSinceEpoch(824255907, Qt::UTC).toLocalTime()},
     {"MLST", "type=file;size=1024;modify=20240102030405;perm=r; feed.xml", "feed.xml", 1024,
      ditFile, utc(2024, 1, 2, 3, 4, 5)},
-    {"MLST", "type=dir;modify=20231231235959.123; sub dir; with semicolon", "sub dir; with semicolon",
-     0, ditDirectory, utc(2023, 12, 31, 23, 59, 59)},
+    {"MLST", "type=dir;modify=20231231235959.123; sub dir; with semicolon",
+     "sub dir; with semicolon", 0, ditDirectory, utc(2023, 12, 31, 23, 59, 59)},
     {"MLST", "Type=OS.unix=slink:/tmp;Size=3; link", "link", 3, ditSymbolicLink, QDateTime()},
     {"VMS", "FEED.XML;3              2/4        16-NOV-2023 12:34:56  [ANNA]  (RWED,RWED,RE,)",
      "FEED.XML", 1024, ditFile, local(2023, 11, 16, 12, 34, 56)},
@@ -111,8 +111,9 @@ const Row kRows[] = {
      ditDirectory, local(2003, 3, 11)},
     {"MVS", "Migrated                                                USER.OLD", "USER.OLD", 0,
      ditFile, QDateTime()},
-    {"MVS Partitioned Data Set", "MEMBER1   01.01 2001/01/01 2002/02/02 12:00    10    10     0 USER",
-     "MEMBER1", 0, ditFile, local(2002, 2, 2, 12, 0)},
+    {"MVS Partitioned Data Set",
+     "MEMBER1   01.01 2001/01/01 2002/02/02 12:00    10    10     0 USER", "MEMBER1", 0, ditFile,
+     local(2002, 2, 2, 12, 0)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
 };
@@ -134,18 +135,18 @@ TEST_P(ListingRow, GivesItsEntry)
 {
     const Row& row = GetParam();
     QString family;
-    const auto items = FtpListParsers::parseList({QString::fromUtf8(row.line)}, fixedNow(), &family);
+    const auto items =
+        FtpListParsers::parseList({QString::fromUtf8(row.line)}, fixedNow(), &family);
     EXPECT_EQ(family, QString::fromUtf8(row.family));
     ASSERT_EQ(items.size(), 1) << row.line;
     expectEntry(items[0], row);
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, ListingRow, ::testing::ValuesIn(kRows),
-                         [](const auto& info) {
-                             std::string name = info.param.family;
-                             std::erase_if(name, [](char c) { return !std::isalnum(c); });
-                             return name + std::to_string(info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(Families, ListingRow, ::testing::ValuesIn(kRows), [](const auto& info) {
+    std::string name = info.param.family;
+    std::erase_if(name, [](char c) { return !std::isalnum(c); });
+    return name + std::to_string(info.index);
+});
 
 // Each family's rows as one listing, with the headers and totals its
 // servers put around them.
@@ -180,10 +181,10 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
 
 TEST(ListingFamilies, MlsdLeavesOutCurrentAndParentFolders)
 {
-    const QStringList lines = FtpListParsers::splitLines(
-        "type=cdir;modify=20240101000000; /pub\r\ntype=pdir; ..\r\n"
-        "type=file;size=5;modify=20240101000000; f\xc3\xa4.txt\r\n",
-        true);
+    const QStringList lines =
+        FtpListParsers::splitLines("type=cdir;modify=20240101000000; /pub\r\ntype=pdir; ..\r\n"
+                                   "type=file;size=5;modify=20240101000000; f\xc3\xa4.txt\r\n",
+                                   true);
     const auto items = FtpListParsers::parseMlsd(lines, fixedNow());
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items[0].FileName, QStringLiteral("fä.txt"));

@@ -1,4 +1,5 @@
 #include "ftp/FtpReplyReader.h"
+
 #include "platform/Error.h"
 
 #include <gtest/gtest.h>
@@ -48,9 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"multiLineInnerCodes",
                    {"211-a\r\n211-b\r\n200 not the end\r\n211 end\r\n"},
                    {{211, {"a", "b", "200 not the end", "end"}}}},
-        ReaderCase{"multiLineSplit",
-                   {"220-Wel", "come\r\n220", " go\r\n"},
-                   {{220, {"Welcome", "go"}}}}),
+        ReaderCase{
+            "multiLineSplit", {"220-Wel", "come\r\n220", " go\r\n"}, {{220, {"Welcome", "go"}}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReplyReader, TextIsLinesWithCrLfAndGarbageFails)

@@ -9,9 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
-
 #include <gtest/gtest.h>
-
 #include <thread>
 
 using namespace ftpact;
@@ -39,7 +37,8 @@ TEST_P(LoginPaths, SendsTheseCommandsAndAcceptsOnlyTheseReplies)
     if (GetParam().errorCode == 0) {
         connect();
         EXPECT_TRUE(ftp.Connected());
-        EXPECT_EQ(statuses.back(), std::make_pair(ftpReady, QStringLiteral("Connection established")));
+        EXPECT_EQ(statuses.back(),
+                  std::make_pair(ftpReady, QStringLiteral("Connection established")));
     } else {
         try {
             connect();
@@ -53,7 +52,7 @@ TEST_P(LoginPaths, SendsTheseCommandsAndAcceptsOnlyTheseReplies)
 }
 
 const QStringList kFullLogin = {"HOST [127.0.0.1]", "USER anna", "PASS s3cret-Pw", "FEAT",
-                                "TYPE A", "SYST", "TYPE A"};
+                                "TYPE A",           "SYST",      "TYPE A"};
 
 INSTANTIATE_TEST_SUITE_P(
     Login, LoginPaths,
@@ -67,20 +66,20 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"USER", {reply("232 Logged in, security data accepted\r\n")}}},
                   {"HOST [127.0.0.1]", "USER anna", "FEAT", "TYPE A", "SYST", "TYPE A"},
                   0},
-        LoginCase{"greetingAfter1xx",
-                  {{"", {reply("120 Service ready in 1 minute\r\n"), pause(30),
-                         reply("220 Ready now\r\n")}}},
-                  kFullLogin,
-                  0},
+        LoginCase{
+            "greetingAfter1xx",
+            {{"",
+              {reply("120 Service ready in 1 minute\r\n"), pause(30), reply("220 Ready now\r\n")}}},
+            kFullLogin,
+            0},
         LoginCase{"multiLineSplitGreeting",
-                  {{"", {reply("220-Welcome\r\n220-to the"), pause(30),
-                         reply(" test\r\n22"), pause(30), reply("0 ready\r\n")}}},
+                  {{"",
+                    {reply("220-Welcome\r\n220-to the"), pause(30), reply(" test\r\n22"), pause(30),
+                     reply("0 ready\r\n")}}},
                   kFullLogin,
                   0},
-        LoginCase{"hostAnswered220",
-                  {{"HOST", {reply("220 Virtual host ready\r\n")}}},
-                  kFullLogin,
-                  0},
+        LoginCase{
+            "hostAnswered220", {{"HOST", {reply("220 Virtual host ready\r\n")}}}, kFullLogin, 0},
         LoginCase{"greeting421", {{"", {reply("421 Too many users\r\n")}}}, {}, 421},
         LoginCase{"wrongPassword",
                   {{"PASS", {reply("530 Login incorrect.\r\n")}}},
@@ -146,9 +145,17 @@ TEST_P(Features, DecideTheSessionsCommands)
 INSTANTIATE_TEST_SUITE_P(
     Feat, Features,
     ::testing::Values(
-        FeatCase{"refused", "500 FEAT not understood\r\n", {}, {"TYPE A", "SYST", "TYPE A"}, false,
+        FeatCase{"refused",
+                 "500 FEAT not understood\r\n",
+                 {},
+                 {"TYPE A", "SYST", "TYPE A"},
+                 false,
                  false},
-        FeatCase{"noFeatureLines", "211 No features\r\n", {}, {"TYPE A", "SYST", "TYPE A"}, false,
+        FeatCase{"noFeatureLines",
+                 "211 No features\r\n",
+                 {},
+                 {"TYPE A", "SYST", "TYPE A"},
+                 false,
                  false},
         FeatCase{"mlstAndUtf8",
                  "211-Features:\r\n MLST type*;size*;modify*;\r\n UTF8\r\n211 End\r\n",
@@ -205,9 +212,9 @@ struct RefusedSetting
 TEST_F(FtpClient, MissingHostOrPortFailsWithoutNetworkActivity)
 {
     server.start();
-    for (const RefusedSetting& c : {RefusedSetting{"", 21, true}, RefusedSetting{"  ", 21, true},
-                                    RefusedSetting{"127.0.0.1", 0, false},
-                                    RefusedSetting{"127.0.0.1", 65536, false}}) {
+    for (const RefusedSetting& c :
+         {RefusedSetting{"", 21, true}, RefusedSetting{"  ", 21, true},
+          RefusedSetting{"127.0.0.1", 0, false}, RefusedSetting{"127.0.0.1", 65536, false}}) {
         ftp.Host = QString::fromLatin1(c.host);
         ftp.Port = c.port;
         try {

@@ -7,9 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 namespace {
@@ -100,8 +98,8 @@ TEST_P(Pyftpdlib, SessionWithMlsdAndUtf8)
 
     FtpServerProcess server;
     QString failure;
-    ASSERT_TRUE(server.startPyftpdlib(home.path(), QStringLiteral("anna"),
-                                      QStringLiteral("geheim"), &failure))
+    ASSERT_TRUE(server.startPyftpdlib(home.path(), QStringLiteral("anna"), QStringLiteral("geheim"),
+                                      &failure))
         << failure.toStdString();
     TIdFTP ftp;
     ftp.Host = QStringLiteral("127.0.0.1");
