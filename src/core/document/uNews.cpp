@@ -39,13 +39,16 @@ std::array<XmlNode, FieldCount> findFields(XmlNode node)
 {
     std::array<XmlNode, FieldCount> found;
     int missing = FieldCount;
+    int expected = 0; // files we write list the fields in order
     for (XmlNode child = node.firstChild(); child && missing > 0; child = child.nextSibling()) {
         if (!child.isElement())
             continue;
-        for (int f = 0; f < FieldCount; ++f) {
+        for (int n = 0; n < FieldCount; ++n) {
+            const int f = (expected + n) % FieldCount;
             if (!found[size_t(f)] && child.hasName(kFieldNames[f])) {
                 found[size_t(f)] = child;
                 --missing;
+                expected = f + 1;
                 break;
             }
         }

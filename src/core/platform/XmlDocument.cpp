@@ -263,13 +263,24 @@ QByteArray XmlDocument::toUtf8() const
 void XmlDocument::save(const QString& path, bool ownerOnly) const
 {
     QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
+    // Our own large buffer: pugixml hands over small chunks.
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     if (ok && ownerOnly)
         ok = ::fchmod(file.handle(), S_IRUSR | S_IWUSR) == 0;
     if (ok) {
+        constexpr qsizetype kChunk = 1 << 18;
+        QByteArray buffer;
+        buffer.reserve(kChunk);
+        const auto flush = [&] {
+            ok = ok && file.write(buffer) == buffer.size();
+            buffer.resize(0);
+        };
         serialize(*m_doc, [&](const char* data, qsizetype size) {
-            ok = ok && file.write(data, size) == size;
+            if (buffer.size() + size > kChunk)
+                flush();
+            buffer.append(data, size);
         });
+        flush();
         ok = ok && file.commit();
     }
     if (!ok) {

@@ -234,6 +234,15 @@ TEST_F(ProjectFileTest, EveryChildOfItemListIsAnEntry)
     text.replace("<entries>", "<anything>").replace("</entries>", "</anything>");
     EXPECT_EQ(ProjectFile::LoadProjectData(text).entries.size(), 3);
 
+    // Within an entry, too, the first of two elements of a name counts,
+    // wherever the elements stand.
+    QByteArray shuffled = bytes(path());
+    shuffled.replace("<title>Titel 0</title>", "<mime>x</mime><title>Titel 0</title><title>zweiter</title>");
+    const FeedDocument back = ProjectFile::LoadProjectData(shuffled);
+    EXPECT_EQ(back.entries.at(0).title, "Titel 0");
+    EXPECT_EQ(back.entries.at(0).mime, "x");
+    EXPECT_EQ(back.entries.at(0).guid, "{GUID-0}");
+
     QByteArray withComment = bytes(path());
     withComment.replace("<ItemList>", "<ItemList><!-- Kommentar -->");
     EXPECT_THROW(ProjectFile::LoadProjectData(withComment), ProjectFileError);
