@@ -76,7 +76,7 @@ void TfrmEntry::buildLayout()
                                                        edtGUID})
         w->installEventFilter(this);
 
-    resize(QSize(467, 418).expandedTo(sizeHint()));
+    setFixedSize(QSize(467, 418).expandedTo(sizeHint()));
 }
 
 QWidget* TfrmEntry::buildNewsPage()

@@ -105,7 +105,12 @@ TForm1::TForm1(UserInteraction& ui, Options options)
     helpEnterChange(tPageControl->currentWidget()->objectName());
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // Children lose the focus while they are destroyed; this window must not
+    // hear of it any more.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 // --- Bindings -------------------------------------------------------------
 
