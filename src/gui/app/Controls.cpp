@@ -14,7 +14,6 @@
 #include <QTextBrowser>
 #include <QTimeEdit>
 #include <QToolButton>
-
 #include <climits>
 
 namespace Controls {
@@ -121,6 +120,8 @@ QTextBrowser* helpBrowser(QWidget* parent)
     auto* browser = new QTextBrowser(parent);
     browser->setObjectName(QStringLiteral("HelpBrowser"));
     browser->setOpenLinks(true);
+    // Pages may link to the web; those open in the desktop browser.
+    browser->setOpenExternalLinks(true);
     browser->setFocusPolicy(Qt::NoFocus);
     return browser;
 }

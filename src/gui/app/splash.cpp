@@ -43,7 +43,8 @@ QPixmap feedPicture(int width, int height)
 
 } // namespace Pictures
 
-TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+TfrmSplash::TfrmSplash(QWidget* parent)
+    : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setFixedSize(516, 318);
@@ -85,4 +86,7 @@ TfrmSplash::TfrmSplash(QWidget* parent) : QDialog(parent, Qt::SplashScreen | Qt:
     Timer1->start();
 }
 
-void TfrmSplash::Timer1Timer() { accept(); }
+void TfrmSplash::Timer1Timer()
+{
+    accept();
+}

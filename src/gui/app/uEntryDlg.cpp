@@ -72,8 +72,7 @@ void TfrmEntry::buildLayout()
     layout->addWidget(m_help);
 
     for (QWidget* w : std::initializer_list<QWidget*>{edtTitel, edtLink, memoText, edtAutor,
-                                                       edtEmail, edtHomepage, datePublish,
-                                                       edtGUID})
+                                                      edtEmail, edtHomepage, datePublish, edtGUID})
         w->installEventFilter(this);
 
     setFixedSize(QSize(467, 418).expandedTo(sizeHint()));
@@ -184,7 +183,10 @@ void TfrmEntry::SaveToObject(TNewsEntry& entry) const
     entry.chkPublish = chkPublish->isChecked();
 }
 
-void TfrmEntry::btRefreshGUIDClick() { edtGUID->setText(GlobalTools::GenerateGUID()); }
+void TfrmEntry::btRefreshGUIDClick()
+{
+    edtGUID->setText(GlobalTools::GenerateGUID());
+}
 
 void TfrmEntry::btRefreshPubDatenClick()
 {
@@ -193,7 +195,10 @@ void TfrmEntry::btRefreshPubDatenClick()
     datePublish->setDate(now.date());
 }
 
-void TfrmEntry::btShowHtmlClick() { HtmlTools::OpenHtmlEditor(memoText, m_ui); }
+void TfrmEntry::btShowHtmlClick()
+{
+    HtmlTools::OpenHtmlEditor(memoText, m_ui);
+}
 
 void TfrmEntry::OnHelpChange(const QString& name)
 {

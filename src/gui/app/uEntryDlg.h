@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QDialog>
-
 #include <functional>
 
 class QCheckBox;

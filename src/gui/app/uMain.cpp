@@ -3,13 +3,13 @@
 #include "About.h"
 #include "Controls.h"
 #include "HelpPages.h"
-#include "splash.h"
-#include "uEntryDlg.h"
 #include "document/ProjectFile.h"
 #include "document/uGlobalTools.h"
 #include "htmledit/uHtmlTools.h"
 #include "output/Rss20.h"
 #include "platform/Folders.h"
+#include "splash.h"
+#include "uEntryDlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,7 +32,6 @@
 #include <QTextBrowser>
 #include <QTimeEdit>
 #include <QUrl>
-
 #include <stdexcept>
 
 namespace {
@@ -44,17 +43,16 @@ const QString kUnnamed = QStringLiteral("unbenannt.tvst");
 
 // Controls that show their own help page when they get the focus.
 const QStringList kHelpFields = {
-    "edtFeedTitle", "edtLink",     "memoDescription", "edtOwnerName", "edtOwnerMail",
-    "edtCopyright", "edtLogoUrl",  "edtLogoTitle",    "edtLogoWidth", "edtLogoHeight",
-    "edtLinkLogo",  "edtGUID",     "cboLanguage",     "cboEncoding",
+    "edtFeedTitle", "edtLink",    "memoDescription", "edtOwnerName", "edtOwnerMail",
+    "edtCopyright", "edtLogoUrl", "edtLogoTitle",    "edtLogoWidth", "edtLogoHeight",
+    "edtLinkLogo",  "edtGUID",    "cboLanguage",     "cboEncoding",
 };
 
 // The control a focused widget belongs to: Qt's inner widgets (the line edit
 // of a spin box, a combo box's view) carry no name or a "qt_" one.
 QWidget* namedControl(QWidget* widget)
 {
-    while (widget &&
-           (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_")))
+    while (widget && (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_")))
         widget = widget->parentWidget();
     return widget;
 }
@@ -68,8 +66,7 @@ bool contains(const QWidget* container, const QWidget* widget)
 
 TForm1::TForm1(UserInteraction& ui) : TForm1(ui, Options()) {}
 
-TForm1::TForm1(UserInteraction& ui, Options options)
-    : m_ui(ui), m_options(std::move(options))
+TForm1::TForm1(UserInteraction& ui, Options options) : m_ui(ui), m_options(std::move(options))
 {
     if (!m_options.clock)
         m_options.clock = [] { return QDateTime::currentDateTime(); };
@@ -240,9 +237,15 @@ void TForm1::applyToControls(const FeedDocument& document)
 
 // --- Name state and project file ------------------------------------------
 
-QString TForm1::statusText() const { return m_statusLabel->text(); }
+QString TForm1::statusText() const
+{
+    return m_statusLabel->text();
+}
 
-void TForm1::setStatusText(const QString& text) { m_statusLabel->setText(text); }
+void TForm1::setStatusText(const QString& text)
+{
+    m_statusLabel->setText(text);
+}
 
 void TForm1::takeName(const QString& path)
 {
@@ -340,7 +343,10 @@ void TForm1::actSaveAsExecute()
     SaveProjectFile(path);
 }
 
-void TForm1::actExitExecute() { close(); }
+void TForm1::actExitExecute()
+{
+    close();
+}
 
 bool TForm1::FormCloseQuery()
 {
@@ -462,9 +468,15 @@ void TForm1::btRefreshLastChangeClick()
     timeControl(u"timeLastChange")->setTime(Controls::wholeSeconds(now.time()));
 }
 
-void TForm1::btRefreshGUIDClick() { textControl(u"edtGUID")->setText(GlobalTools::GenerateGUID()); }
+void TForm1::btRefreshGUIDClick()
+{
+    textControl(u"edtGUID")->setText(GlobalTools::GenerateGUID());
+}
 
-void TForm1::btHtmlEditBeschreibungClick() { HtmlTools::OpenHtmlEditor(memoDescription, m_ui); }
+void TForm1::btHtmlEditBeschreibungClick()
+{
+    HtmlTools::OpenHtmlEditor(memoDescription, m_ui);
+}
 
 // --- Export, help, about --------------------------------------------------
 

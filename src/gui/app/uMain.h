@@ -7,7 +7,6 @@
 #include <QDateTime>
 #include <QHash>
 #include <QMainWindow>
-
 #include <functional>
 
 class QAbstractButton;

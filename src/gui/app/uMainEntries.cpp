@@ -1,12 +1,10 @@
 // The entry list commands of the main window.
+#include "platform/RegionalSettings.h"
 #include "uEntryDlg.h"
 #include "uMain.h"
 
-#include "platform/RegionalSettings.h"
-
 #include <QItemSelectionModel>
 #include <QTableWidget>
-
 #include <memory>
 
 int TForm1::selectedEntryIndex() const
@@ -31,15 +29,18 @@ void TForm1::RefreshNewsList()
     lstNews->setRowCount(ListField.size());
     for (int i = 0; i < ListField.size(); ++i) {
         const TNewsEntry& entry = ListField.at(i);
-        const QString when =
-            regional.formatDate(entry.date) + QStringLiteral(" - ") + regional.formatTime(entry.time);
+        const QString when = regional.formatDate(entry.date) + QStringLiteral(" - ") +
+                             regional.formatTime(entry.time);
         lstNews->setItem(i, 0, new QTableWidgetItem(entry.title));
         lstNews->setItem(i, 1, new QTableWidgetItem(when));
         lstNews->setItem(i, 2, new QTableWidgetItem(entry.link));
     }
 }
 
-bool TForm1::runEntryDialog(TfrmEntry& dialog) { return m_runEntryDialog(dialog); }
+bool TForm1::runEntryDialog(TfrmEntry& dialog)
+{
+    return m_runEntryDialog(dialog);
+}
 
 void TForm1::btNewNewsClick()
 {

@@ -1,8 +1,7 @@
 // The main window's widgets, actions, menus and tool bar.
 #include "Controls.h"
-#include "uMain.h"
-
 #include "document/ChannelSettings.h"
+#include "uMain.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -28,7 +27,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <stdexcept>
 
 namespace {
@@ -155,8 +153,8 @@ void TForm1::buildMenusAndToolBar()
     QMenu* exportMenu = menuBar()->addMenu(QStringLiteral("&Export"));
     exportMenu->setObjectName(QStringLiteral("mnuExport"));
     // The menu names the upload more fully than the action does.
-    QAction* upload = exportMenu->addAction(act("actUpload")->icon(),
-                                            QStringLiteral("FTP-Upload der RSS-Datei"));
+    QAction* upload =
+        exportMenu->addAction(act("actUpload")->icon(), QStringLiteral("FTP-Upload der RSS-Datei"));
     upload->setObjectName(QStringLiteral("mnuUpload"));
     connect(upload, &QAction::triggered, act("actUpload"), &QAction::trigger);
     exportMenu->addAction(act("actExportRSS"));
@@ -230,7 +228,8 @@ QWidget* TForm1::buildPropertiesPage()
     page->setObjectName(QStringLiteral("tsProperties"));
 
     QVBoxLayout* general = nullptr;
-    QFrame* generalPanel = makePanel(page, "panelGeneral", QStringLiteral("Allgemeine Einstellungen"), &general);
+    QFrame* generalPanel =
+        makePanel(page, "panelGeneral", QStringLiteral("Allgemeine Einstellungen"), &general);
     auto* edtFeedTitle = Controls::lineEdit(generalPanel, "edtFeedTitle");
     auto* edtLink = Controls::lineEdit(generalPanel, "edtLink");
     memoDescription = Controls::memo(generalPanel, "memoDescription");
@@ -243,7 +242,8 @@ QWidget* TForm1::buildPropertiesPage()
     general->addWidget(edtFeedTitle);
     general->addWidget(Controls::label(generalPanel, QStringLiteral("Link:"), edtLink));
     general->addWidget(edtLink);
-    general->addWidget(Controls::label(generalPanel, QStringLiteral("Beschreibung:"), memoDescription));
+    general->addWidget(
+        Controls::label(generalPanel, QStringLiteral("Beschreibung:"), memoDescription));
     auto* descriptionRow = row({memoDescription, btHtmlEdit});
     general->addLayout(descriptionRow, 1);
 
@@ -261,7 +261,8 @@ QWidget* TForm1::buildPropertiesPage()
     owner->addStretch(1);
 
     QVBoxLayout* time = nullptr;
-    panelTime = makePanel(page, "panelTime", QStringLiteral("Einstellungen Datum und Uhrzeit"), &time);
+    panelTime =
+        makePanel(page, "panelTime", QStringLiteral("Einstellungen Datum und Uhrzeit"), &time);
     auto* chkPublish = Controls::checkBox(panelTime, "chkPublish");
     auto* datePublish = Controls::dateEdit(panelTime, "datePublish");
     auto* publishTime = Controls::timeEdit(panelTime, "publishTime");
@@ -272,11 +273,13 @@ QWidget* TForm1::buildPropertiesPage()
     auto* timeLastChange = Controls::timeEdit(panelTime, "timeLastChange");
     auto* btRefreshLastChange = Controls::refreshButton(panelTime, "btRefreshLastChange");
     connectCommand(btRefreshLastChange, &TForm1::btRefreshLastChangeClick);
-    time->addWidget(Controls::label(panelTime, QStringLiteral("Erscheinungszeitpunkt:"), datePublish));
-    time->addLayout(row({chkPublish, datePublish, publishTime, btPubDateRefresh, nullptr}));
     time->addWidget(
-        Controls::label(panelTime, QStringLiteral("Zeitpunkt der letzten Änderung"), dateLastChange));
-    time->addLayout(row({chkLastChange, dateLastChange, timeLastChange, btRefreshLastChange, nullptr}));
+        Controls::label(panelTime, QStringLiteral("Erscheinungszeitpunkt:"), datePublish));
+    time->addLayout(row({chkPublish, datePublish, publishTime, btPubDateRefresh, nullptr}));
+    time->addWidget(Controls::label(panelTime, QStringLiteral("Zeitpunkt der letzten Änderung"),
+                                    dateLastChange));
+    time->addLayout(
+        row({chkLastChange, dateLastChange, timeLastChange, btRefreshLastChange, nullptr}));
     time->addStretch(1);
 
     auto* right = new QVBoxLayout;
@@ -350,7 +353,9 @@ QWidget* TForm1::buildRefreshPage()
     edtTTL->setMinimumWidth(90);
     auto* ttlLayout = new QHBoxLayout(ttlGroup);
     ttlLayout->addWidget(
-        explanation(ttlGroup, "Gibt das Zeitintervall in Minuten \nbis zur Erneuerung der Quelle an."), 1);
+        explanation(ttlGroup,
+                    "Gibt das Zeitintervall in Minuten \nbis zur Erneuerung der Quelle an."),
+        1);
     ttlLayout->addWidget(edtTTL, 0, Qt::AlignTop);
 
     auto* daysGroup = new QGroupBox(QStringLiteral("Tage ohne Aktualisierung"), panel);
@@ -360,8 +365,8 @@ QWidget* TForm1::buildRefreshPage()
     daysLayout->addWidget(explanation(
         daysGroup,
         "Geben Sie hier die Tage an, an denen typischerweise\nkeine Aktualisierung erfolgt."));
-    const char* dayCaptions[] = {"Montag", "Dienstag", "Mittwoch", "Donnerstag",
-                                 "Freitag", "Samstag", "Sonntag"};
+    const char* dayCaptions[] = {"Montag",  "Dienstag", "Mittwoch", "Donnerstag",
+                                 "Freitag", "Samstag",  "Sonntag"};
     const QStringList& dayKeys = ChannelSettings::dayKeys();
     for (int i = 0; i < dayKeys.size(); ++i)
         daysLayout->addWidget(Controls::checkBox(daysGroup, dayKeys[i].toLatin1().constData(),
@@ -495,7 +500,8 @@ QWidget* TForm1::buildFtpPage()
     auto* edtFTPFolder = Controls::lineEdit(panelFTP, "edtFTPFolder");
     QPushButton* btFTPBrowse = ellipsisButton(panelFTP, "btFTPBrowse");
     connectCommand(btFTPBrowse, &TForm1::btFTPBrowseClick);
-    auto* chkFTPPassive = Controls::checkBox(panelFTP, "chkFTPPassive", QStringLiteral("Passiver Modus"));
+    auto* chkFTPPassive =
+        Controls::checkBox(panelFTP, "chkFTPPassive", QStringLiteral("Passiver Modus"));
 
     ftp->addWidget(Controls::label(panelFTP, QStringLiteral("FTP-Server / Port:"), edtFTPServer));
     auto* serverRow = row({edtFTPServer, edtFTPPort, btFtpProfiles});
@@ -511,7 +517,8 @@ QWidget* TForm1::buildFtpPage()
     ftp->addStretch(1);
 
     QVBoxLayout* pub = nullptr;
-    QFrame* panel9 = makePanel(page, "Panel9", QStringLiteral("Veröffentlichung und Formate"), &pub);
+    QFrame* panel9 =
+        makePanel(page, "Panel9", QStringLiteral("Veröffentlichung und Formate"), &pub);
     // Always built; the box only travels with the project.
     auto* chkGenRSS = Controls::checkBox(panel9, "chkGenRSS", QStringLiteral("RSS 2.0 erzeugen"));
     chkGenRSS->setChecked(true);
@@ -526,13 +533,14 @@ QWidget* TForm1::buildFtpPage()
     atomLine->setFrameShape(QFrame::HLine);
     auto* atomPicture = new QLabel(panel9);
     atomPicture->setObjectName(QStringLiteral("imgAtom"));
-    auto* chkGenAtom = Controls::checkBox(panel9, "chkGenAtom", QStringLiteral("ATOM 1.0 erzeugen"));
+    auto* chkGenAtom =
+        Controls::checkBox(panel9, "chkGenAtom", QStringLiteral("ATOM 1.0 erzeugen"));
     chkGenAtom->setChecked(true);
     auto* edtFileNameAtom = Controls::lineEdit(panel9, "edtFileNameAtom");
     edtFileNameAtom->setText(QStringLiteral("atom.xml"));
     auto* atomLabel = Controls::label(panel9, QStringLiteral("Dateiname:"), edtFileNameAtom);
     for (QWidget* hidden : std::initializer_list<QWidget*>{atomLine, atomPicture, chkGenAtom,
-                                                            edtFileNameAtom, atomLabel})
+                                                           edtFileNameAtom, atomLabel})
         hidden->hide();
 
     auto* btFTPUpload = new QPushButton(QStringLiteral("FTP-Upload durchführen"), panel9);

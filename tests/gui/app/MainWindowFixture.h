@@ -1,12 +1,11 @@
 #pragma once
 
-#include "support/FakeInteraction.h"
-
 #include "app/uMain.h"
 #include "document/ChannelSettings.h"
 #include "document/ProjectFile.h"
 #include "platform/Folders.h"
 #include "platform/RegionalSettings.h"
+#include "support/FakeInteraction.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,9 +13,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 // A main window over a private program folder holding a template whose title

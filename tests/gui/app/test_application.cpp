@@ -1,7 +1,6 @@
 #include "app/Application.h"
 
 #include <QCoreApplication>
-
 #include <gtest/gtest.h>
 
 TEST(Application, StandardButtonsSpeakGerman)

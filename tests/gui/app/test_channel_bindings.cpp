@@ -6,7 +6,6 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTimeEdit>
-
 #include <climits>
 
 using Answer = UserInteraction::Answer;

@@ -1,5 +1,4 @@
 #include "MainWindowFixture.h"
-
 #include "app/uEntryDlg.h"
 
 #include <QCheckBox>
@@ -150,7 +149,8 @@ TEST_F(EntriesTest, DeleteAsksFirst)
     form->findChild<QAbstractButton*>("btDelete")->click();
     ASSERT_EQ(ui.questions.size(), 1u);
     EXPECT_EQ(ui.questions[0].caption, QString::fromUtf8("Eintrag löschen?"));
-    EXPECT_EQ(ui.questions[0].text, QString::fromUtf8("Soll der aktuelle Eintrag gelöscht werden?"));
+    EXPECT_EQ(ui.questions[0].text,
+              QString::fromUtf8("Soll der aktuelle Eintrag gelöscht werden?"));
     EXPECT_EQ(ui.questions[0].icon, UserInteraction::Icon::Question);
     EXPECT_FALSE(ui.questions[0].withCancel);
     EXPECT_EQ(titles(), (QStringList{"A", "B", "C"}));
@@ -172,11 +172,9 @@ TEST_F(EntriesTest, MoveKeepsTheMovedEntrySelected)
         int selectedAfter;
     };
     const Case cases[] = {
-        {"btUp", 1, {"B", "A", "C"}, 0},
-        {"btUp", 2, {"A", "C", "B"}, 1},
+        {"btUp", 1, {"B", "A", "C"}, 0},   {"btUp", 2, {"A", "C", "B"}, 1},
         {"btUp", 0, {"A", "B", "C"}, 0}, // first row: nothing happens
-        {"btDown", 1, {"A", "C", "B"}, 2},
-        {"btDown", 0, {"B", "A", "C"}, 1},
+        {"btDown", 1, {"A", "C", "B"}, 2}, {"btDown", 0, {"B", "A", "C"}, 1},
         {"btDown", 2, {"A", "B", "C"}, 2}, // last row: nothing happens
     };
     for (const Case& c : cases) {

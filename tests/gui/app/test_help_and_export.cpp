@@ -1,5 +1,4 @@
 #include "MainWindowFixture.h"
-
 #include "app/uEntryDlg.h"
 #include "output/Rss20.h"
 
@@ -14,10 +13,10 @@ namespace {
 // The main window's and the entry dialog's help triggers, each of which
 // ships a page.
 const char* const kMainPages[] = {
-    "tsProperties", "tsEntries",    "tsRefresh",     "tsOtherSettings", "tsFTP",
-    "panelTime",    "edtFeedTitle", "edtLink",       "memoDescription", "edtOwnerName",
-    "edtOwnerMail", "edtCopyright", "edtLogoUrl",    "edtLogoTitle",    "edtLogoWidth",
-    "edtLogoHeight", "edtLinkLogo", "edtGUID",       "cboLanguage",     "cboEncoding",
+    "tsProperties",  "tsEntries",    "tsRefresh",  "tsOtherSettings", "tsFTP",
+    "panelTime",     "edtFeedTitle", "edtLink",    "memoDescription", "edtOwnerName",
+    "edtOwnerMail",  "edtCopyright", "edtLogoUrl", "edtLogoTitle",    "edtLogoWidth",
+    "edtLogoHeight", "edtLinkLogo",  "edtGUID",    "cboLanguage",     "cboEncoding",
     "blank",
 };
 const char* const kEntryPages[] = {"frmEntry", "edtTitel",    "edtLink",     "memoText", "edtAutor",
@@ -128,8 +127,7 @@ TEST_F(ExportTest, ProposesTheRssFileNameAndWritesWithoutQuestion)
     trigger("actExportRSS");
     EXPECT_EQ(ui.proposedNames, QStringList{"feed.xml"});
     EXPECT_EQ(ui.saveSuffixes, QStringList{"xml"});
-    EXPECT_EQ(ui.saveFilters,
-              QStringList{"RSS-Datei (*.xml)|*.xml|Alle Dateien (*.*)|*.*"});
+    EXPECT_EQ(ui.saveFilters, QStringList{"RSS-Datei (*.xml)|*.xml|Alle Dateien (*.*)|*.*"});
     EXPECT_TRUE(ui.questions.empty());
     EXPECT_TRUE(ui.errors.isEmpty());
     EXPECT_TRUE(QFileInfo::exists(path("feed.xml")));
