@@ -69,9 +69,9 @@ bool TIdFTP::Connected() const
     if (!m_control || m_control->state() != QAbstractSocket::ConnectedState)
         return false;
     // Without an event loop the socket learns of a close by the server only
-    // when it looks; whatever arrives stays buffered for the next reply.
-    if (m_control->bytesAvailable() == 0)
-        m_control->waitForReadyRead(0);
+    // when it looks, also behind a reply still buffered (a 421 before the
+    // close); whatever arrives stays buffered for the next reply.
+    m_control->waitForReadyRead(0);
     return m_control->state() == QAbstractSocket::ConnectedState;
 }
 
