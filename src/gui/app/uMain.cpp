@@ -171,9 +171,12 @@ void TForm1::setChannelValue(QStringView key, const ChannelValue& value)
     if (index < 0)
         throw std::out_of_range("unknown channel key: " + key.toString().toStdString());
     switch (ChannelSettings::all()[size_t(index)].kind) {
-    case SettingKind::Text:
-        textControl(key)->setText(std::get<QString>(value));
+    case SettingKind::Text: {
+        QLineEdit* edit = textControl(key);
+        edit->setText(std::get<QString>(value));
+        edit->setCursorPosition(0); // show a long address from its start
         break;
+    }
     case SettingKind::MultiLineText:
         Controls::setMemoText(memoControl(key), std::get<QString>(value));
         break;
