@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts the editor with the given
-# arguments. Without a display, or while the editor window is not built yet,
-# it exports the sample project (or the project named as first argument)
-# headlessly and says where the RSS file went.
+# arguments. Without a display it exports the sample project (or the project
+# named as first argument) headlessly and says where the RSS file went.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -18,16 +17,11 @@ case "${1:-}" in
     --export-rss | --help | --version) exec "$program" "$@" ;;
 esac
 
-# The editor exists once its main window (uMain) is part of the build.
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -f src/gui/app/uMain.cpp ]; then
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     exec "$program" "$@"
 fi
 
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    echo "The editor window is not built yet; exporting RSS instead."
-else
-    echo "No display (DISPLAY and WAYLAND_DISPLAY are unset); exporting RSS instead."
-fi
+echo "No display (DISPLAY and WAYLAND_DISPLAY are unset); exporting RSS instead."
 
 project=${1:-$build_dir/bin/samples/beispiel.tvst}
 if [ $# -ge 1 ]; then
