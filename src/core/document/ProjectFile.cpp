@@ -2,6 +2,8 @@
 
 #include "platform/RegionalSettings.h"
 
+#include <functional>
+
 namespace ProjectFile {
 namespace {
 
@@ -73,6 +75,23 @@ void readDocument(XmlDocument& xml, FeedDocument& document)
     }
 }
 
+// Parses with `parse` and reads the whole project into a fresh document;
+// every failure becomes a ProjectFileError.
+FeedDocument readProject(const std::function<void(XmlDocument&)>& parse)
+{
+    XmlDocument xml;
+    FeedDocument document;
+    try {
+        parse(xml);
+        readDocument(xml, document);
+    } catch (const ProjectFileError&) {
+        throw;
+    } catch (const Error& e) {
+        throw ProjectFileError(e.message());
+    }
+    return document;
+}
+
 } // namespace
 
 QString applyLineBreakRule(QString text)
@@ -91,16 +110,7 @@ QString applyLineBreakRule(QString text)
 
 QString ReadChildText(const char* name, XmlNode node) { return ReadElementText(node.findChild(name)); }
 
-QString ReadElementText(XmlNode element)
-{
-    if (!element)
-        return {};
-    try {
-        return applyLineBreakRule(element.text());
-    } catch (const XmlError&) {
-        return {};
-    }
-}
+QString ReadElementText(XmlNode element) { return applyLineBreakRule(element.plainText()); }
 
 QString encodeBoolean(bool value) { return value ? QStringLiteral("-1") : QStringLiteral("0"); }
 
@@ -139,32 +149,12 @@ void SaveProjectFile(const FeedDocument& document, const QString& path)
 
 FeedDocument LoadProjectFile(const QString& path)
 {
-    XmlDocument xml;
-    FeedDocument document;
-    try {
-        xml.load(path);
-        readDocument(xml, document);
-    } catch (const ProjectFileError&) {
-        throw;
-    } catch (const Error& e) {
-        throw ProjectFileError(e.message());
-    }
-    return document;
+    return readProject([&path](XmlDocument& xml) { xml.load(path); });
 }
 
 FeedDocument LoadProjectData(const QByteArray& data)
 {
-    XmlDocument xml;
-    FeedDocument document;
-    try {
-        xml.loadFromData(data);
-        readDocument(xml, document);
-    } catch (const ProjectFileError&) {
-        throw;
-    } catch (const Error& e) {
-        throw ProjectFileError(e.message());
-    }
-    return document;
+    return readProject([&data](XmlDocument& xml) { xml.loadFromData(data); });
 }
 
 } // namespace ProjectFile

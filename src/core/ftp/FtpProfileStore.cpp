@@ -11,17 +11,7 @@
 namespace FtpProfileStore {
 namespace {
 
-QString childText(XmlNode node, const char* name)
-{
-    const XmlNode child = node.findChild(name);
-    if (!child)
-        return {};
-    try {
-        return child.text();
-    } catch (const XmlError&) {
-        return {};
-    }
-}
+QString childText(XmlNode node, const char* name) { return node.findChild(name).plainText(); }
 
 } // namespace
 

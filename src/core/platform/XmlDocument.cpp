@@ -138,6 +138,14 @@ QString XmlNode::text() const
     throw XmlError(QStringLiteral("Element \"%1\" does not contain a single text node").arg(name()));
 }
 
+QString XmlNode::plainText() const noexcept
+{
+    pugi::xml_node first = wrap(m_node).first_child();
+    if (first && isTextNode(first) && !first.next_sibling())
+        return QString::fromUtf8(first.value());
+    return {};
+}
+
 XmlNode XmlNode::findChild(const QString& name) const { return findChild(name.toUtf8().constData()); }
 
 XmlNode XmlNode::findChild(const char* utf8Name) const

@@ -43,6 +43,8 @@ public:
     // No children: empty text; one text or CDATA child: its text; anything
     // else throws XmlError "Element "name" does not contain a single text node".
     QString text() const;
+    // The same, but empty for a null node or one that holds more than text.
+    QString plainText() const noexcept;
 
     // First child element whose name equals exactly, or a null node.
     XmlNode findChild(const QString& name) const;
