@@ -1,0 +1,436 @@
+#include "FtpListParsers.h"
+#include "FtpListParsers_p.h"
+
+#include <QTimeZone>
+
+namespace FtpListParsers {
+namespace detail {
+
+QList<Token> tokenize(QStringView line)
+{
+    QList<Token> tokens;
+    qsizetype i = 0;
+    const qsizetype n = line.size();
+    while (i < n) {
+        while (i < n && line[i].isSpace())
+            ++i;
+        const qsizetype start = i;
+        while (i < n && !line[i].isSpace())
+            ++i;
+        if (i > start)
+            tokens.append({line.sliced(start, i - start), i});
+    }
+    return tokens;
+}
+
+int monthFromName(QStringView name)
+{
+    static const char* const names[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                        "jul", "aug", "sep", "oct", "nov", "dec"};
+    if (name.size() != 3)
+        return 0;
+    for (int m = 0; m < 12; ++m) {
+        if (name.compare(QLatin1StringView(names[m]), Qt::CaseInsensitive) == 0)
+            return m + 1;
+    }
+    return 0;
+}
+
+bool allDigits(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return true;
+}
+
+int fullYear(int year)
+{
+    if (year < 70)
+        return 2000 + year;
+    if (year < 1000)
+        return 1900 + year;
+    return year;
+}
+
+QDateTime serverTime(QDate date, QTime time, const ListParseContext& context)
+{
+    if (!date.isValid())
+        return {};
+    if (context.serverUtcOffsetMinutes)
+        return QDateTime(date, time, QTimeZone(*context.serverUtcOffsetMinutes * 60)).toLocalTime();
+    return QDateTime(date, time);
+}
+
+QDateTime utcTime(const QDateTime& utc)
+{
+    return utc.isValid() ? utc.toLocalTime() : QDateTime();
+}
+
+QDateTime yearlessTime(int month, int day, QTime time, const ListParseContext& context)
+{
+    const QDateTime now = context.now.toLocalTime();
+    int year = now.date().year();
+    QDateTime result = serverTime(QDate(year, month, day), time, context);
+    if (!result.isValid() || result > now.addDays(1))
+        result = serverTime(QDate(year - 1, month, day), time, context);
+    return result;
+}
+
+QTime parseClock(QStringView text)
+{
+    const auto parts = text.split(u':');
+    if (parts.size() < 2 || parts.size() > 3)
+        return {};
+    for (const auto& p : parts) {
+        if (!allDigits(p) || p.size() > 2)
+            return {};
+    }
+    return QTime(parts[0].toInt(), parts[1].toInt(), parts.size() == 3 ? parts[2].toInt() : 0);
+}
+
+// RFC 3659 facts: "fact=value;...; name". Fact names are case-insensitive;
+// the name follows the single blank after the last ";" and may itself hold
+// blanks and semicolons, so only the first blank splits.
+LineResult parseMlstLine(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+{
+    const qsizetype blank = line.indexOf(u' ');
+    if (blank <= 0 || line[blank - 1] != u';')
+        return LineResult::NoMatch;
+    const QStringView name = line.sliced(blank + 1);
+    bool sawType = false;
+    item = {};
+    for (QStringView fact : line.first(blank).split(u';', Qt::SkipEmptyParts)) {
+        const qsizetype eq = fact.indexOf(u'=');
+        if (eq <= 0)
+            return LineResult::NoMatch;
+        const QStringView key = fact.first(eq);
+        const QStringView value = fact.sliced(eq + 1);
+        if (key.compare(u"type", Qt::CaseInsensitive) == 0) {
+            sawType = true;
+            if (value.compare(u"cdir", Qt::CaseInsensitive) == 0 ||
+                value.compare(u"pdir", Qt::CaseInsensitive) == 0)
+                return LineResult::Skip;
+            if (value.compare(u"dir", Qt::CaseInsensitive) == 0)
+                item.ItemType = ditDirectory;
+            else if (value.startsWith(u"OS.unix=slink", Qt::CaseInsensitive) ||
+                     value.compare(u"OS.unix=symlink", Qt::CaseInsensitive) == 0)
+                item.ItemType = ditSymbolicLink;
+            else
+                item.ItemType = ditFile;
+        } else if (key.compare(u"size", Qt::CaseInsensitive) == 0 ||
+                   key.compare(u"sizd", Qt::CaseInsensitive) == 0) {
+            item.Size = value.toLongLong();
+        } else if (key.compare(u"modify", Qt::CaseInsensitive) == 0) {
+            // YYYYMMDDHHMMSS[.sss], always UTC.
+            QDateTime utc = QDateTime::fromString(value.first(qMin<qsizetype>(14, value.size()))
+                                                      .toString(),
+                                                  QStringLiteral("yyyyMMddHHmmss"));
+            utc.setTimeSpec(Qt::UTC);
+            item.ModifiedDate = utcTime(utc);
+        }
+    }
+    if (!sawType || name.isEmpty())
+        return LineResult::NoMatch;
+    item.FileName = name.toString();
+    return LineResult::Entry;
+}
+
+static bool isPermissionToken(QStringView t)
+{
+    if (t.size() < 10 || t.size() > 11)
+        return false;
+    if (!QStringView(u"-dlbcpsD").contains(t[0]))
+        return false;
+    for (qsizetype i = 1; i < 10; ++i) {
+        if (!QStringView(u"rwxsStTlL-").contains(t[i]))
+            return false;
+    }
+    return t.size() == 10 || QStringView(u"+@.").contains(t[10]);
+}
+
+static TIdDirItemType unixItemType(QChar c)
+{
+    switch (c.unicode()) {
+    case 'd': return ditDirectory;
+    case 'l': return ditSymbolicLink;
+    case 'b': return ditBlockDev;
+    case 'c': return ditCharDev;
+    case 'p': return ditFIFO;
+    case 's': return ditSocket;
+    default: return ditFile;
+    }
+}
+
+// Unix "ls -l": the group column may be missing and owners may be numbers,
+// so columns are not counted from the left; the date (month name, or an ISO
+// date) anchors the line instead, the size stands before it (or "major,
+// minor" for device files) and the name is everything after the time or year.
+LineResult parseUnixLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+{
+    if (line.startsWith(u"total ", Qt::CaseInsensitive))
+        return LineResult::Skip;
+    const QList<Token> t = tokenize(line);
+    if (t.size() < 6 || !isPermissionToken(t[0].text))
+        return LineResult::NoMatch;
+    item = {};
+    item.ItemType = unixItemType(t[0].text[0]);
+    qsizetype dateAt = -1;
+    qsizetype nameStart = -1;
+    for (qsizetype i = 2; i + 2 < t.size(); ++i) {
+        const int month = monthFromName(t[i].text);
+        if (month && allDigits(t[i + 1].text) && t[i + 1].text.size() <= 2) {
+            const int day = t[i + 1].text.toInt();
+            const QStringView when = t[i + 2].text;
+            if (when.contains(u':')) {
+                const QTime time = parseClock(when);
+                if (!time.isValid())
+                    continue;
+                item.ModifiedDate = yearlessTime(month, day, time, context);
+            } else if (allDigits(when) && when.size() == 4) {
+                item.ModifiedDate = serverTime(QDate(when.toInt(), month, day), QTime(0, 0), context);
+            } else {
+                continue;
+            }
+            dateAt = i;
+            nameStart = t[i + 2].end + 1;
+            break;
+        }
+        // ls --time-style=long-iso: "2024-01-16 18:53".
+        const QDate iso = QDate::fromString(t[i].text.toString(), Qt::ISODate);
+        const QTime isoTime = parseClock(t[i + 1].text);
+        if (iso.isValid() && t[i].text.size() == 10 && isoTime.isValid()) {
+            item.ModifiedDate = serverTime(iso, isoTime, context);
+            dateAt = i;
+            nameStart = t[i + 1].end + 1;
+            break;
+        }
+    }
+    if (dateAt < 0 || nameStart >= line.size())
+        return LineResult::NoMatch;
+    const QStringView sizeText = t[dateAt - 1].text;
+    if (item.ItemType == ditBlockDev || item.ItemType == ditCharDev) {
+        item.Size = 0; // "major, minor" or "major,minor" stands where the size would
+    } else if (allDigits(sizeText)) {
+        item.Size = sizeText.toLongLong();
+    } else {
+        return LineResult::NoMatch;
+    }
+    QStringView name = line.sliced(nameStart);
+    if (item.ItemType == ditSymbolicLink) {
+        const qsizetype arrow = name.indexOf(u" -> ");
+        if (arrow > 0) {
+            if (name.endsWith(u'/'))
+                item.ItemType = ditSymbolicLinkDir;
+            name = name.first(arrow);
+        }
+    }
+    if (name == u"." || name == u"..")
+        return LineResult::Skip;
+    item.FileName = name.toString();
+    return LineResult::Entry;
+}
+
+// Windows / IIS "MS-DOS" style: "01-16-24  06:53PM  <DIR>  name". Month and
+// day order is the server's choice; IIS always writes month first. Years may
+// have two or four digits, times 12- or 24-hour. The name is padded from the
+// size column by several blanks, so leading blanks of a name are lost.
+LineResult parseDosLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+{
+    const QList<Token> t = tokenize(line);
+    if (t.size() < 4)
+        return LineResult::NoMatch;
+    const auto d = t[0].text.split(u'-');
+    if (d.size() != 3 || !allDigits(d[0]) || !allDigits(d[1]) || !allDigits(d[2]))
+        return LineResult::NoMatch;
+    QDate date;
+    if (d[0].size() == 4)
+        date = QDate(d[0].toInt(), d[1].toInt(), d[2].toInt());
+    else
+        date = QDate(fullYear(d[2].toInt()), d[0].toInt(), d[1].toInt());
+    QStringView clock = t[1].text;
+    qsizetype next = 2;
+    bool pm = false, am = false;
+    if (clock.endsWith(u"PM", Qt::CaseInsensitive) || clock.endsWith(u"AM", Qt::CaseInsensitive)) {
+        pm = clock.endsWith(u"PM", Qt::CaseInsensitive);
+        am = !pm;
+        clock.chop(2);
+    } else if (t[2].text.compare(u"PM", Qt::CaseInsensitive) == 0 ||
+               t[2].text.compare(u"AM", Qt::CaseInsensitive) == 0) {
+        pm = t[2].text.compare(u"PM", Qt::CaseInsensitive) == 0;
+        am = !pm;
+        next = 3;
+    }
+    QTime time = parseClock(clock);
+    if (!date.isValid() || !time.isValid() || next + 1 >= t.size())
+        return LineResult::NoMatch;
+    if ((am || pm) && time.hour() >= 1 && time.hour() <= 12) {
+        const int hour = time.hour() % 12 + (pm ? 12 : 0);
+        time = QTime(hour, time.minute(), time.second());
+    }
+    item = {};
+    item.ModifiedDate = serverTime(date, time, context);
+    const QStringView sizeText = t[next].text;
+    if (sizeText.compare(u"<DIR>", Qt::CaseInsensitive) == 0) {
+        item.ItemType = ditDirectory;
+    } else {
+        QString digits = sizeText.toString();
+        digits.remove(u',').remove(u'.');
+        if (!allDigits(digits))
+            return LineResult::NoMatch;
+        item.Size = digits.toLongLong();
+    }
+    QStringView name = line.sliced(t[next].end).trimmed();
+    if (name.isEmpty())
+        return LineResult::NoMatch;
+    if (name == u"." || name == u"..")
+        return LineResult::Skip;
+    item.FileName = name.toString();
+    return LineResult::Entry;
+}
+
+// EPLF (Bernstein): "+facts,\tname". Facts are comma-separated, each one
+// letter plus value; "/" marks a folder, "r" a file, "s" the size, "m" the
+// UTC time in seconds since 1970. Unknown facts are ignored by design.
+LineResult parseEplfLine(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+{
+    if (!line.startsWith(u'+'))
+        return LineResult::NoMatch;
+    const qsizetype tab = line.indexOf(u'\t');
+    if (tab < 0 || tab + 1 >= line.size())
+        return LineResult::NoMatch;
+    item = {};
+    bool typed = false;
+    for (QStringView fact : line.sliced(1, tab - 1).split(u',', Qt::SkipEmptyParts)) {
+        switch (fact[0].unicode()) {
+        case '/': item.ItemType = ditDirectory; typed = true; break;
+        case 'r': item.ItemType = ditFile; typed = true; break;
+        case 's': item.Size = fact.sliced(1).toLongLong(); break;
+        case 'm':
+            item.ModifiedDate = utcTime(QDateTime::fromSecsSinceEpoch(fact.sliced(1).toLongLong(), Qt::UTC));
+            break;
+        default: break;
+        }
+    }
+    if (!typed)
+        return LineResult::NoMatch;
+    item.FileName = line.sliced(tab + 1).toString();
+    return LineResult::Entry;
+}
+
+// Bare names (NLST, or servers that answer LIST with names only). Anything
+// can be a name, so this family comes last and refuses lines that look like
+// columns (runs of blanks, tabs, control characters, leading blanks).
+LineResult parseBareNameLine(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+{
+    if (line.isEmpty() || line[0].isSpace() || line.back().isSpace() || line.contains(u"  "))
+        return LineResult::NoMatch;
+    for (QChar c : line) {
+        if (c.category() == QChar::Other_Control)
+            return LineResult::NoMatch;
+    }
+    // An empty Unix folder lists only its "total 0".
+    if (line == u"." || line == u".." ||
+        (line.startsWith(u"total ") && allDigits(line.sliced(6))))
+        return LineResult::Skip;
+    item = {};
+    item.FileName = line.toString();
+    return LineResult::Entry;
+}
+
+struct Family
+{
+    const char* name;
+    LineParser parse;
+    QStringList (*prepare)(const QStringList&) = nullptr;
+    bool tolerant = true; // a few stray lines (errors, banners) do not refuse the listing
+};
+
+// Order matters where formats overlap: the strict, self-marking formats
+// first, the bare names last.
+static const Family families[] = {
+    {"MLST", parseMlstLine},
+    {"EPLF", parseEplfLine},
+    {"Unix", parseUnixLine},
+    {"Novell Netware", parseNetwareLine},
+    {"Windows NT", parseDosLine},
+    {"OS/2", parseOs2Line},
+    {"VMS", parseVmsLine, joinVmsLines},
+    {"AS400", parseAs400Line},
+    {"MVS", parseMvsLine},
+    {"MVS Partitioned Data Set", parseMvsPdsLine},
+    {"NLST", parseBareNameLine, nullptr, false},
+};
+
+static std::optional<TIdFTPListItems> tryFamily(const Family& family, const QStringList& input,
+                                                const ListParseContext& context)
+{
+    const QStringList lines = family.prepare ? family.prepare(input) : input;
+    TIdFTPListItems items;
+    qsizetype misses = 0;
+    for (const QString& line : lines) {
+        TIdFTPListItem item;
+        switch (family.parse(line, context, item)) {
+        case LineResult::Entry: items.append(std::move(item)); break;
+        case LineResult::Skip: break;
+        case LineResult::NoMatch: ++misses; break;
+        }
+    }
+    if (items.isEmpty() || misses >= items.size() || (!family.tolerant && misses > 0))
+        return std::nullopt;
+    return items;
+}
+
+} // namespace detail
+
+QStringList splitLines(const QByteArray& data, bool utf8)
+{
+    const QString text = utf8 ? QString::fromUtf8(data) : QString::fromLatin1(data);
+    QStringList lines;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (!line.trimmed().isEmpty())
+            lines.append(line.toString());
+    }
+    return lines;
+}
+
+TIdFTPListItems parseMlsd(const QStringList& lines, const ListParseContext& context)
+{
+    TIdFTPListItems items;
+    for (const QString& line : lines) {
+        TIdFTPListItem item;
+        if (detail::parseMlstLine(line, context, item) == detail::LineResult::Entry)
+            items.append(std::move(item));
+    }
+    return items;
+}
+
+TIdFTPListItems parseList(const QStringList& lines, const ListParseContext& context,
+                          QString* familyName)
+{
+    for (const auto& family : detail::families) {
+        if (auto items = detail::tryFamily(family, lines, context)) {
+            if (familyName)
+                *familyName = QString::fromLatin1(family.name);
+            return *items;
+        }
+    }
+    if (familyName)
+        familyName->clear();
+    return {};
+}
+
+QStringList familyNames()
+{
+    QStringList names;
+    for (const auto& family : detail::families)
+        names.append(QString::fromLatin1(family.name));
+    return names;
+}
+
+} // namespace FtpListParsers

@@ -1,0 +1,231 @@
+// Listing parsers: real lines of each server family with the entries they
+// must give, row by row and each family's rows as one listing.
+
+#include "ftp/FtpListParsers.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QDateTime local(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+}
+
+QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC).toLocalTime();
+}
+
+// "Now" for listings without a year.
+ListParseContext fixedNow()
+{
+    ListParseContext c;
+    c.now = local(2024, 6, 15, 12, 0);
+    return c;
+}
+
+struct Row
+{
+    const char* family;
+    const char* line;
+    const char* name;
+    qint64 size;
+    TIdDirItemType type;
+    QDateTime date;
+};
+
+const Row kRows[] = {
+    {"Unix", "drwxr-xr-x   2 anna users     4096 Jan 16 18:53 pub", "pub", 4096, ditDirectory,
+     local(2024, 1, 16, 18, 53)},
+    {"Unix", "-rw-r--r--   1 anna users   123456 Dec 24  2022 feed.xml", "feed.xml", 123456,
+     ditFile, local(2022, 12, 24)},
+    // No group column; a month after "now" belongs to last year.
+    {"Unix", "-rw-r--r--   1 anna    2048 Aug  1 09:05 no group.txt", "no group.txt", 2048,
+     ditFile, local(2023, 8, 1, 9, 5)},
+    // A day ahead is a server clock or zone running ahead, not last year.
+    {"Unix", "-rw-r--r--   1 1000 1000  77 Jun 16 10:00 tomorrow.txt", "tomorrow.txt", 77,
+     ditFile, local(2024, 6, 16, 10, 0)},
+    {"Unix", "-rw-r--r--   1 1000 1000  77 Jun 17 10:00 later.txt", "later.txt", 77, ditFile,
+     local(2023, 6, 17, 10, 0)},
+    {"Unix", "lrwxrwxrwx   1 root root        7 Mar  3  2021 current -> release-1.2", "current",
+     7, ditSymbolicLink, local(2021, 3, 3)},
+    {"Unix", "lrwxrwxrwx   1 root root        4 Mar  3  2021 docs -> share/docs/", "docs", 4,
+     ditSymbolicLinkDir, local(2021, 3, 3)},
+    {"Unix", "crw-rw-rw-   1 root root     1,   3 Feb  1  2020 null", "null", 0, ditCharDev,
+     local(2020, 2, 1)},
+    {"Unix", "brw-rw----   1 root disk   8,0 Feb  1  2020 sda", "sda", 0, ditBlockDev,
+     local(2020, 2, 1)},
+    {"Unix", "prw-r--r--   1 anna users        0 Feb  1  2020 fifo", "fifo", 0, ditFIFO,
+     local(2020, 2, 1)},
+    {"Unix", "srwxrwxrwx   1 anna users        0 Feb  1  2020 sock", "sock", 0, ditSocket,
+     local(2020, 2, 1)},
+    {"Unix", "drwxr-xr-x+  3 anna users     4096 2023-11-05 14:22 iso dir", "iso dir", 4096,
+     ditDirectory, local(2023, 11, 5, 14, 22)},
+    {"Unix", "-rw-r--r--   1 anna users        5 Jan  1  2023  leading blank", " leading blank",
+     5, ditFile, local(2023, 1, 1)},
+    {"Novell Netware", "d [R----F--] supervisor            512       Jan 16 18:53    login",
+     "login", 512, ditDirectory, local(2024, 1, 16, 18, 53)},
+    {"Novell Netware", "- [RWCEAFMS] rhesus             214059       Oct 20  2022    cx.exe",
+     "cx.exe", 214059, ditFile, local(2022, 10, 20)},
+    {"Novell Netware", "-[RWCEAFMS] anna 100 Jul  1 10:00 print job.txt", "print job.txt", 100,
+     ditFile, local(2023, 7, 1, 10, 0)},
+    {"Windows NT", "01-16-24  06:53PM       <DIR>          My Folder", "My Folder", 0,
+     ditDirectory, local(2024, 1, 16, 18, 53)},
+    {"Windows NT", "12-24-22  12:05AM               123456 feed.xml", "feed.xml", 123456,
+     ditFile, local(2022, 12, 24, 0, 5)},
+    {"Windows NT", "2023-11-05  14:22                 1,234 report.txt", "report.txt", 1234,
+     ditFile, local(2023, 11, 5, 14, 22)},
+    {"Windows NT", "06-15-2024  11:00AM                  77 four digit year.txt",
+     "four digit year.txt", 77, ditFile, local(2024, 6, 15, 11, 0)},
+    {"EPLF", "+i8388621.48594,m825718503,r,s280,\tdjb.html", "djb.html", 280, ditFile,
+     QDateTime::fromSecsSinceEpoch(825718503, Qt::UTC).toLocalTime()},
+    {"EPLF", "+i8388621.50690,m824255907,/,\t514", "514", 0, ditDirectory,
+     QDateTime::fromSecsSinceEpoch(824255907, Qt::UTC).toLocalTime()},
+    {"MLST", "type=file;size=1024;modify=20240102030405;perm=r; feed.xml", "feed.xml", 1024,
+     ditFile, utc(2024, 1, 2, 3, 4, 5)},
+    {"MLST", "type=dir;modify=20231231235959.123; sub dir; with semicolon", "sub dir; with semicolon",
+     0, ditDirectory, utc(2023, 12, 31, 23, 59, 59)},
+    {"MLST", "Type=OS.unix=slink:/tmp;Size=3; link", "link", 3, ditSymbolicLink, QDateTime()},
+    {"VMS", "FEED.XML;3              2/4        16-NOV-2023 12:34:56  [ANNA]  (RWED,RWED,RE,)",
+     "FEED.XML", 1024, ditFile, local(2023, 11, 16, 12, 34, 56)},
+    {"VMS", "PUB.DIR;1               1          5-JAN-2024 08:00  [ANNA]  (RWE,RWE,RE,RE)", "PUB",
+     512, ditDirectory, local(2024, 1, 5, 8, 0)},
+    {"OS/2", "     0           DIR   05-12-97   16:44  PSFONTS", "PSFONTS", 0, ditDirectory,
+     local(1997, 5, 12, 16, 44)},
+    {"OS/2", " 36611      A          04-23-103   10:57  OS2KRNL", "OS2KRNL", 36611, ditFile,
+     local(2003, 4, 23, 10, 57)},
+    {"OS/2", "  1234             06-01-24   09:30  read me.txt", "read me.txt", 1234, ditFile,
+     local(2024, 6, 1, 9, 30)},
+    {"AS400", "QSYS           77824 02/23/00 15:09:55 *DIR       QDOC/", "QDOC", 77824,
+     ditDirectory, local(2000, 2, 23, 15, 9, 55)},
+    {"AS400", "ANNA            1234 12/31/99 23:59:59 *STMF      feed.xml", "feed.xml", 1234,
+     ditFile, local(1999, 12, 31, 23, 59, 59)},
+    {"AS400", "ANNA            4096 31.12.23 08:00:00 *STMF      day first.txt", "day first.txt",
+     4096, ditFile, local(2023, 12, 31, 8, 0)},
+    {"AS400", "QPGMR                              *MEM       QGPL/QCLSRC.FILE/MYPGM.MBR",
+     "QGPL/QCLSRC.FILE/MYPGM.MBR", 0, ditFile, QDateTime()},
+    {"MVS", "WYOSPT 3420   2003/03/11  1   15  FB      80  8000  PS  USER.DATA", "USER.DATA", 0,
+     ditFile, local(2003, 3, 11)},
+    {"MVS", "WYOSPT 3420   2003/03/11  1   15  FB      80  8000  PO  'USER.PDS'", "USER.PDS", 0,
+     ditDirectory, local(2003, 3, 11)},
+    {"MVS", "Migrated                                                USER.OLD", "USER.OLD", 0,
+     ditFile, QDateTime()},
+    {"MVS Partitioned Data Set", "MEMBER1   01.01 2001/01/01 2002/02/02 12:00    10    10     0 USER",
+     "MEMBER1", 0, ditFile, local(2002, 2, 2, 12, 0)},
+    {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
+    {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
+};
+
+void expectEntry(const TIdFTPListItem& item, const Row& row)
+{
+    EXPECT_EQ(item.FileName, QString::fromUtf8(row.name)) << row.line;
+    EXPECT_EQ(item.Size, row.size) << row.line;
+    EXPECT_EQ(item.ItemType, row.type) << row.line;
+    EXPECT_EQ(item.ModifiedDate, row.date)
+        << row.line << " got " << item.ModifiedDate.toString(Qt::ISODate).toStdString();
+}
+
+class ListingRow : public ::testing::TestWithParam<Row>
+{
+};
+
+TEST_P(ListingRow, GivesItsEntry)
+{
+    const Row& row = GetParam();
+    QString family;
+    const auto items = FtpListParsers::parseList({QString::fromUtf8(row.line)}, fixedNow(), &family);
+    EXPECT_EQ(family, QString::fromUtf8(row.family));
+    ASSERT_EQ(items.size(), 1) << row.line;
+    expectEntry(items[0], row);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, ListingRow, ::testing::ValuesIn(kRows),
+                         [](const auto& info) {
+                             std::string name = info.param.family;
+                             std::erase_if(name, [](char c) { return !std::isalnum(c); });
+                             return name + std::to_string(info.index);
+                         });
+
+// Each family's rows as one listing, with the headers and totals its
+// servers put around them.
+TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
+{
+    const QHash<QString, std::pair<QStringList, QStringList>> frame = {
+        {"Unix", {{"total 42"}, {}}},
+        {"VMS", {{"Directory DISK$USER:[ANNA]", ""}, {"Total of 2 files, 5/8 blocks."}}},
+        {"MVS", {{"Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname"}, {}}},
+        {"MVS Partitioned Data Set",
+         {{" Name     VV.MM   Created       Changed      Size  Init   Mod   Id"}, {}}},
+    };
+    for (const QString& family : FtpListParsers::familyNames()) {
+        QStringList lines = frame.value(family).first;
+        QList<const Row*> rows;
+        for (const Row& row : kRows) {
+            if (QString::fromUtf8(row.family) == family) {
+                lines.append(QString::fromUtf8(row.line));
+                rows.append(&row);
+            }
+        }
+        lines += frame.value(family).second;
+        ASSERT_FALSE(rows.isEmpty()) << family.toStdString();
+        QString got;
+        const auto items = FtpListParsers::parseList(lines, fixedNow(), &got);
+        EXPECT_EQ(got, family);
+        ASSERT_EQ(items.size(), rows.size()) << family.toStdString();
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            expectEntry(items[i], *rows[i]);
+    }
+}
+
+TEST(ListingFamilies, MlsdLeavesOutCurrentAndParentFolders)
+{
+    const QStringList lines = FtpListParsers::splitLines(
+        "type=cdir;modify=20240101000000; /pub\r\ntype=pdir; ..\r\n"
+        "type=file;size=5;modify=20240101000000; f\xc3\xa4.txt\r\n",
+        true);
+    const auto items = FtpListParsers::parseMlsd(lines, fixedNow());
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0].FileName, QStringLiteral("fä.txt"));
+}
+
+TEST(ListingFamilies, UnrecognisedOrEmptyListingIsEmpty)
+{
+    const QStringList cases[] = {
+        {},
+        {"<html>  <body>Not a listing</body>  </html>"},
+        {"total 0"},
+        {"this   is   garbage", "  and so is this"},
+    };
+    for (const QStringList& lines : cases) {
+        QString family = "x";
+        EXPECT_TRUE(FtpListParsers::parseList(lines, fixedNow(), &family).isEmpty())
+            << lines.join('|').toStdString();
+        EXPECT_TRUE(family.isEmpty());
+    }
+}
+
+TEST(ListingFamilies, SiteZoneOffsetTurnsServerTimeIntoLocalTime)
+{
+    ListParseContext context = fixedNow();
+    context.serverUtcOffsetMinutes = -300; // server clock at UTC-5
+    const auto items = FtpListParsers::parseList(
+        {"-rw-r--r-- 1 anna users 1 Jan 16  2023 a", "-rw-r--r-- 1 anna users 1 Jun 15 09:00 b"},
+        context);
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].ModifiedDate, utc(2023, 1, 16, 5, 0));
+    EXPECT_EQ(items[1].ModifiedDate, utc(2024, 6, 15, 14, 0));
+}
+
+TEST(ListingFamilies, VmsNameWrappedOntoItsOwnLine)
+{
+    const auto items = FtpListParsers::parseList(
+        {"Directory DISK$USER:[ANNA]", "A_VERY_LONG_FILE_NAME_FOR_VMS.TXT;12",
+         "                        3/4        16-NOV-2023 12:34:56  [ANNA]  (RWED,RWED,RE,)"},
+        fixedNow());
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0].FileName, QStringLiteral("A_VERY_LONG_FILE_NAME_FOR_VMS.TXT"));
+    EXPECT_EQ(items[0].Size, 3 * 512);
+}
+
+} // namespace
