@@ -1,0 +1,179 @@
+#include "Controls.h"
+
+#include "platform/RegionalSettings.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTextBrowser>
+#include <QTimeEdit>
+#include <QToolButton>
+
+#include <climits>
+
+namespace Controls {
+namespace {
+
+QString quoted(const QString& literal)
+{
+    QString escaped = literal;
+    escaped.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + escaped + u'\'';
+}
+
+} // namespace
+
+QLineEdit* lineEdit(QWidget* parent, const char* name)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    // The default cap of 32767 characters would cut long values on load.
+    edit->setMaxLength(INT_MAX);
+    return edit;
+}
+
+QPlainTextEdit* memo(QWidget* parent, const char* name)
+{
+    auto* edit = new QPlainTextEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setTabChangesFocus(true);
+    return edit;
+}
+
+QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    return box;
+}
+
+QDateEdit* dateEdit(QWidget* parent, const char* name)
+{
+    auto* edit = new QDateEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setCalendarPopup(true);
+    // Qt's default lower bound is 1752; project files may hold any date from
+    // the zero date on, so open the range as far as the editor allows.
+    edit->setMinimumDate(QDate(100, 1, 1));
+    edit->setDisplayFormat(dateDisplayFormat());
+    return edit;
+}
+
+QTimeEdit* timeEdit(QWidget* parent, const char* name)
+{
+    auto* edit = new QTimeEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setDisplayFormat(timeDisplayFormat());
+    return edit;
+}
+
+QSpinBox* spinField(QWidget* parent, const char* name)
+{
+    auto* spin = new QSpinBox(parent);
+    spin->setObjectName(QString::fromLatin1(name));
+    spin->setRange(INT_MIN, INT_MAX);
+    spin->setValue(0);
+    return spin;
+}
+
+QToolButton* refreshButton(QWidget* parent, const char* name)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setIcon(parent->style()->standardIcon(QStyle::SP_BrowserReload));
+    button->setToolTip(QStringLiteral("Aktualisieren"));
+    return button;
+}
+
+QLabel* label(QWidget* parent, const QString& text, QWidget* buddy)
+{
+    auto* l = new QLabel(text, parent);
+    if (buddy)
+        l->setBuddy(buddy);
+    return l;
+}
+
+QWidget* heading(QWidget* parent, const QString& text)
+{
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 4);
+    auto* icon = new QLabel(row);
+    icon->setPixmap(parent->style()->standardIcon(QStyle::SP_FileDialogInfoView).pixmap(16, 16));
+    auto* caption = new QLabel(text, row);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(12);
+    font.setBold(true);
+    caption->setFont(font);
+    layout->addWidget(icon);
+    layout->addWidget(caption, 1);
+    return row;
+}
+
+QTextBrowser* helpBrowser(QWidget* parent)
+{
+    auto* browser = new QTextBrowser(parent);
+    browser->setObjectName(QStringLiteral("HelpBrowser"));
+    browser->setOpenLinks(true);
+    browser->setFocusPolicy(Qt::NoFocus);
+    return browser;
+}
+
+QString memoText(const QPlainTextEdit* memo)
+{
+    QString text = memo->toPlainText();
+    text.replace(u'\n', QStringLiteral("\r\n"));
+    return text;
+}
+
+void setMemoText(QPlainTextEdit* memo, const QString& text)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    memo->setPlainText(shown);
+}
+
+QString dateDisplayFormat()
+{
+    const RegionalSettings& r = RegionalSettings::current();
+    const QString day = r.dayLeadingZero ? QStringLiteral("dd") : QStringLiteral("d");
+    const QString month = r.monthLeadingZero ? QStringLiteral("MM") : QStringLiteral("M");
+    const QString year = QStringLiteral("yyyy");
+    const QString sep = quoted(r.dateSeparator);
+    switch (r.dateOrder) {
+    case RegionalSettings::DateOrder::MonthDayYear:
+        return month + sep + day + sep + year;
+    case RegionalSettings::DateOrder::YearMonthDay:
+        return year + sep + month + sep + day;
+    default:
+        return day + sep + month + sep + year;
+    }
+}
+
+QString timeDisplayFormat()
+{
+    const RegionalSettings& r = RegionalSettings::current();
+    const QString sep = quoted(r.timeSeparator);
+    QString hour;
+    if (r.twelveHour)
+        hour = r.hourLeadingZero ? QStringLiteral("hh") : QStringLiteral("h");
+    else
+        hour = r.hourLeadingZero ? QStringLiteral("HH") : QStringLiteral("H");
+    const QString time = hour + sep + QStringLiteral("mm") + sep + QStringLiteral("ss");
+    if (!r.twelveHour)
+        return time;
+    return r.amPmFirst ? QStringLiteral("AP ") + time : time + QStringLiteral(" AP");
+}
+
+QTime wholeSeconds(QTime time)
+{
+    return QTime(time.hour(), time.minute(), time.second());
+}
+
+} // namespace Controls

@@ -1,0 +1,182 @@
+#pragma once
+
+#include "UserInteraction.h"
+#include "document/FeedDocument.h"
+#include "document/NewsEntryList.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+
+class QAbstractButton;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QMimeData;
+class QPlainTextEdit;
+class QSpinBox;
+class QTabWidget;
+class QTableWidget;
+class QTextBrowser;
+class QTimeEdit;
+class TfrmEntry;
+
+// The main window. It holds the current project: the channel settings live in
+// its controls, each named by its channel key, and the entries in ListField,
+// shown in lstNews. Handlers named ...Execute and ...Click may throw; the
+// window runs each of them inside runCommand, so a failure ends the command
+// and reaches the general error report.
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        bool showSplash = true;
+        // Opened when the window first shows; empty: the new project stays.
+        QString startupFile;
+        // The current moment for new dates; tests fix it.
+        std::function<QDateTime()> clock;
+    };
+
+    explicit TForm1(UserInteraction& ui);
+    TForm1(UserInteraction& ui, Options options);
+    ~TForm1() override;
+
+    UserInteraction& interaction() const { return m_ui; }
+
+    // The project as the window shows it, and the reverse. Both walk the
+    // channel settings table through the per-kind accessors below.
+    FeedDocument documentFromControls() const;
+    void applyToControls(const FeedDocument& document);
+
+    // One channel setting by key; throws std::out_of_range for an unknown key
+    // and std::bad_variant_access for a value of the wrong kind.
+    ChannelValue channelValue(QStringView key) const;
+    void setChannelValue(QStringView key, const ChannelValue& value);
+
+    // The control of a channel key, one accessor per control kind; nullptr
+    // when the key is not of that kind.
+    QLineEdit* textControl(QStringView key) const;
+    QPlainTextEdit* memoControl(QStringView key) const;
+    QCheckBox* checkControl(QStringView key) const;
+    QDateEdit* dateControl(QStringView key) const;
+    QTimeEdit* timeControl(QStringView key) const;
+    QSpinBox* spinControl(QStringView key) const;
+    QComboBox* choiceControl(QStringView key) const;
+
+    // Name state of the current project.
+    bool isSaved() const { return bSaved; }
+    QString currentFileName() const { return fileName; }
+    QString statusText() const;
+
+    const NewsEntryList& entries() const { return ListField; }
+    // Row of the selected entry, or -1.
+    int selectedEntryIndex() const;
+    void selectEntry(int index);
+
+    // Document operations.
+    void NewDocument();
+    UserInteraction::Answer AskSaveCurrent();
+    bool ConfirmOverwrite(const QString& path);
+    // Reads the file into the window; on any failure shows the fixed message,
+    // changes nothing and returns false.
+    bool LoadProjectFile(const QString& path);
+    // Writes the project and takes the path as its name; throws when the
+    // file cannot be written, leaving the name state as it was.
+    void SaveProjectFile(const QString& path);
+    void RefreshNewsList();
+    // Opens dropped files one after another, each after the save question.
+    void openDroppedFiles(const QStringList& paths);
+
+    // Commands.
+    void actNewExecute();
+    void actOpenExecute();
+    void actSaveExecute();
+    void actSaveAsExecute();
+    void actExitExecute();
+    void actExportRSSExecute();
+    void actHelpExecute();
+    void actUpdateInformationExecute();
+    void actInfoExecute();
+    // FTP publishing and the logo check (uMainFtp.cpp, uMainLogo.cpp).
+    void actUploadExecute();
+    void actFTPProfilesExecute();
+    void btFTPBrowseClick();
+    void btReadPictureClick();
+
+    void btPubDateRefreshClick();
+    void btRefreshLastChangeClick();
+    void btRefreshGUIDClick();
+    void btHtmlEditBeschreibungClick();
+
+    // Entry commands.
+    void btNewNewsClick();
+    void btEditNewsClick();
+    void btDeleteClick();
+    void btUpClick();
+    void btDownClick();
+
+    // Shows the entry dialog modally; true for OK. Tests replace it.
+    using EntryDialogRunner = std::function<bool(TfrmEntry&)>;
+    void setEntryDialogRunner(EntryDialogRunner runner) { m_runEntryDialog = std::move(runner); }
+
+    // Shows the help page of a control or tab page in HelpBrowser.
+    void helpEnterChange(const QString& controlName);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // uMainLayout.cpp
+    void buildActions();
+    void buildMenusAndToolBar();
+    void buildLayout();
+    QWidget* buildPropertiesPage();
+    QWidget* buildEntriesPage();
+    QWidget* buildRefreshPage();
+    QWidget* buildOtherSettingsPage();
+    QWidget* buildFtpPage();
+    void bindChannelControls();
+    void connectCommand(QAction* action, void (TForm1::*handler)());
+    void connectCommand(QAbstractButton* button, void (TForm1::*handler)());
+
+    bool FormCloseQuery();
+    void FormShow();
+    void takeName(const QString& path);
+    void setStatusText(const QString& text);
+    void openProject(const QString& path);
+    bool runEntryDialog(TfrmEntry& dialog);
+    void onFocusChanged(QWidget* old, QWidget* now);
+    static QStringList localFiles(const QMimeData* data);
+
+    UserInteraction& m_ui;
+    Options m_options;
+    EntryDialogRunner m_runEntryDialog;
+    bool m_shownOnce = false;
+
+    bool bSaved = false;
+    QString fileName;
+    NewsEntryList ListField;
+
+    // Channel key -> its control, gathered once the layout stands.
+    QHash<QString, QWidget*> m_channelControls;
+
+    QTabWidget* tPageControl = nullptr;
+    QTextBrowser* HelpBrowser = nullptr;
+    QLabel* m_statusLabel = nullptr;
+    QTableWidget* lstNews = nullptr;
+    QWidget* panelTime = nullptr;
+    QPlainTextEdit* memoDescription = nullptr;
+};
