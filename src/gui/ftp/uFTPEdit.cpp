@@ -6,6 +6,7 @@
 #include "platform/WholeNumber.h"
 #include "uLog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFormLayout>
@@ -87,6 +88,13 @@ TfrmFTPEdit::TfrmFTPEdit(UserInteraction& ui, TfrmFTPLog& log, QWidget* owner)
     connect(btTest, &QPushButton::clicked, this, &TfrmFTPEdit::btTestClick);
     connect(btOK, &QPushButton::clicked, this, &TfrmFTPEdit::btOKClick);
     connect(btCancel, &QPushButton::clicked, this, &TfrmFTPEdit::btCancelClick);
+#ifndef QT_NO_SESSIONMANAGER
+    // The session ends while the editor is open: ask before it goes.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
+        if (isVisible())
+            FormCloseQuery();
+    });
+#endif
 }
 
 void TfrmFTPEdit::focusField(QLineEdit* field)
@@ -146,12 +154,9 @@ void TfrmFTPEdit::FormCloseQuery()
 
 void TfrmFTPEdit::closeEvent(QCloseEvent* event)
 {
-    // The close box (a close the user asked for) ends the dialog with
-    // Cancel; any other close request (session end) asks first.
-    if (event->spontaneous())
+    // The close box, and any close without a result, ends with Cancel.
+    if (!m_decided)
         btCancelClick();
-    else
-        FormCloseQuery();
     event->accept();
 }
 

@@ -27,7 +27,8 @@ public:
     // The connection test with the fields as typed; failures are reported
     // here (messages, log lines, the general error report).
     void btTestClick();
-    // Asked when the dialog is told to close while it has no result yet.
+    // Asked when the session ends while the dialog is open and has no
+    // result yet: Yes runs btOKClick, anything else ends with Cancel.
     void FormCloseQuery();
 
     QLineEdit* edtProfilName;

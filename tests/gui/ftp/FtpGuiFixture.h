@@ -17,6 +17,25 @@
 
 #include <unistd.h>
 
+// Presses "Abbrechen" in the cancel box as soon as it is shown.
+inline void cancelWhenBoxShows()
+{
+    FtpWorker::setCancelBoxDelay(0);
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == u"frmFTPProgress" && w->isVisible()) {
+                if (auto* b = w->findChild<QPushButton*>(QStringLiteral("btAbbrechen"))) {
+                    b->click();
+                    poll->deleteLater();
+                    return;
+                }
+            }
+        }
+    });
+    poll->start(20);
+}
+
 class FtpGuiTest : public MainWindowTest
 {
 protected:
@@ -45,25 +64,6 @@ protected:
         ASSERT_TRUE(server.startPyftpdlib(home, QStringLiteral("anna"), QStringLiteral("geheim"),
                                           &failure))
             << failure.toStdString();
-    }
-
-    // Presses "Abbrechen" in the cancel box as soon as it is shown.
-    static void cancelWhenBoxShows()
-    {
-        FtpWorker::setCancelBoxDelay(0);
-        auto* poll = new QTimer;
-        QObject::connect(poll, &QTimer::timeout, poll, [poll] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (w->objectName() == u"frmFTPProgress" && w->isVisible()) {
-                    if (auto* b = w->findChild<QPushButton*>(QStringLiteral("btAbbrechen"))) {
-                        b->click();
-                        poll->deleteLater();
-                        return;
-                    }
-                }
-            }
-        });
-        poll->start(20);
     }
 
     static QByteArray fileBytes(const QString& file)
