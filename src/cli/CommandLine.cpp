@@ -10,8 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
-#include <optional>
 #include <cstring>
+#include <optional>
 
 namespace CommandLine {
 namespace {
@@ -31,25 +31,25 @@ void fail(const QString& text)
     print(stderr, QStringLiteral("tavistrel: ") + text);
 }
 
-const QString kUsage =
-    QStringLiteral("Aufruf:\n"
-                   "  tavistrel [PROJEKT.tvst]\n"
-                   "      Startet den Editor und öffnet das Projekt, falls angegeben.\n"
-                   "  tavistrel --export-rss PROJEKT.tvst [AUSGABE.xml]\n"
-                   "      Schreibt die RSS-Datei des Projekts, ohne ein Fenster zu öffnen. Ohne\n"
-                   "      AUSGABE landet sie neben dem Projekt, unter dem RSS-Dateinamen des\n"
-                   "      Projekts (z. B. rss.xml). Eine bestehende Datei wird ersetzt.\n"
-                   "  tavistrel --upload PROJEKT.tvst\n"
-                   "      Erzeugt die RSS-Datei des Projekts und lädt sie mit den FTP-Einstellungen\n"
-                   "      des Projekts hoch. Das Protokoll erscheint auf der Standardausgabe.\n"
-                   "  tavistrel --help\n"
-                   "      Zeigt diese Hilfe.\n"
-                   "  tavistrel --version\n"
-                   "      Zeigt die Version.\n"
-                   "\n"
-                   "Rückgabewert: 0 bei Erfolg, 1 wenn das Projekt nicht gelesen, die\n"
-                   "RSS-Datei nicht geschrieben oder nicht hochgeladen werden konnte, 2 bei\n"
-                   "falschem Aufruf.");
+const QString kUsage = QStringLiteral(
+    "Aufruf:\n"
+    "  tavistrel [PROJEKT.tvst]\n"
+    "      Startet den Editor und öffnet das Projekt, falls angegeben.\n"
+    "  tavistrel --export-rss PROJEKT.tvst [AUSGABE.xml]\n"
+    "      Schreibt die RSS-Datei des Projekts, ohne ein Fenster zu öffnen. Ohne\n"
+    "      AUSGABE landet sie neben dem Projekt, unter dem RSS-Dateinamen des\n"
+    "      Projekts (z. B. rss.xml). Eine bestehende Datei wird ersetzt.\n"
+    "  tavistrel --upload PROJEKT.tvst\n"
+    "      Erzeugt die RSS-Datei des Projekts und lädt sie mit den FTP-Einstellungen\n"
+    "      des Projekts hoch. Das Protokoll erscheint auf der Standardausgabe.\n"
+    "  tavistrel --help\n"
+    "      Zeigt diese Hilfe.\n"
+    "  tavistrel --version\n"
+    "      Zeigt die Version.\n"
+    "\n"
+    "Rückgabewert: 0 bei Erfolg, 1 wenn das Projekt nicht gelesen, die\n"
+    "RSS-Datei nicht geschrieben oder nicht hochgeladen werden konnte, 2 bei\n"
+    "falschem Aufruf.");
 
 int showHelp(const QStringList&)
 {

@@ -35,7 +35,8 @@ void connectAndLogin(TIdFTP& ftp, const Settings& settings, const LogFn& log)
         ftp.Connect();
     } catch (const EIdPortRequired&) {
         // The client's error has no text; the general error report needs one.
-        throw Error(QStringLiteral("Der Port \"%1\" ist kein gültiger FTP-Port.").arg(settings.port));
+        throw Error(
+            QStringLiteral("Der Port \"%1\" ist kein gültiger FTP-Port.").arg(settings.port));
     }
 }
 
@@ -62,12 +63,9 @@ QStringList uploadErrorLines(const QString& replyText)
 
 QStringList testErrorLines(const QString& replyText)
 {
-    return QStringList{QString(),
-                       QStringLiteral("Fehler bei FTP-Übertragung."),
-                       QString(),
-                       QStringLiteral("Bitte überprüfen Sie Benutzername/Passwort"),
-                       QString(),
-                       QStringLiteral("Fehlermeldung des Servers:")} +
+    return QStringList{QString(), QStringLiteral("Fehler bei FTP-Übertragung."),
+                       QString(), QStringLiteral("Bitte überprüfen Sie Benutzername/Passwort"),
+                       QString(), QStringLiteral("Fehlermeldung des Servers:")} +
            replyLines(replyText);
 }
 

@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 #include <functional>
 
@@ -34,7 +33,10 @@ struct Settings
 class EPortNotANumber : public Error
 {
 public:
-    EPortNotANumber() : Error(QStringLiteral("Bitte einen numerischen Wert im Feld Port eintragen!")) {}
+    EPortNotANumber()
+        : Error(QStringLiteral("Bitte einen numerischen Wert im Feld Port eintragen!"))
+    {
+    }
 };
 
 // Uploads localPath as settings.remoteName into settings.folder and logs the

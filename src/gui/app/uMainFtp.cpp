@@ -1,7 +1,5 @@
 // FTP publishing commands of the main window: the upload with its log, the
 // profiles window and the folder browser.
-#include "uMain.h"
-
 #include "ftp/FtpProfileStore.h"
 #include "ftp/FtpPublish.h"
 #include "ftp/uFTPBrowser.h"
@@ -10,6 +8,7 @@
 #include "output/Rss20.h"
 #include "platform/Folders.h"
 #include "platform/WholeNumber.h"
+#include "uMain.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -51,8 +50,8 @@ bool TForm1::CheckFTPSettings()
         return false;
     }
     if (!WholeNumber::isWholeNumber(textControl(u"edtFTPPort")->text())) {
-        m_ui.showMessage(this,
-                         QStringLiteral("Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21."));
+        m_ui.showMessage(
+            this, QStringLiteral("Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21."));
         textControl(u"edtFTPPort")->setText(QStringLiteral("21"));
         return false;
     }

@@ -107,7 +107,10 @@ FtpWorker::~FtpWorker()
     m_thread.wait();
 }
 
-void FtpWorker::setCancelBoxDelay(int ms) { g_cancelBoxDelayMs = ms; }
+void FtpWorker::setCancelBoxDelay(int ms)
+{
+    g_cancelBoxDelayMs = ms;
+}
 
 void FtpWorker::post(QObject* context, std::function<void()> fn)
 {

@@ -33,8 +33,8 @@ public:
                const QModelIndex& index) const override
     {
         const bool selected = option.state & QStyle::State_Selected;
-        const auto look = TfrmFTPBrowser::statusLook(index.data().toString(), selected,
-                                                     option.palette);
+        const auto look =
+            TfrmFTPBrowser::statusLook(index.data().toString(), selected, option.palette);
         painter->save();
         painter->fillRect(option.rect, look.background);
         painter->setPen(look.text);
@@ -86,8 +86,9 @@ TfrmFTPBrowser::TfrmFTPBrowser(UserInteraction& ui, QWidget* owner)
                              void (TfrmFTPBrowser::*handler)()) {
         auto* action = new QAction(style()->standardIcon(icon), caption, this);
         action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this,
-                [this, handler] { runCommand(m_ui, this, [this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this, [this, handler] {
+            runCommand(m_ui, this, [this, handler] { (this->*handler)(); });
+        });
         return action;
     };
     actConnect = makeAction("actConnect", QStringLiteral("Verbinden"), QStyle::SP_DriveNetIcon,
@@ -352,18 +353,20 @@ void TfrmFTPBrowser::actOvertakeExecute()
         return;
     }
     const QString path = edtVerzeichnis->text();
-    const auto answer =
-        m_ui.ask(this, QStringLiteral("Bestätigen"),
-                 QStringLiteral("Soll der Pfad \"%1\" in das Hauptfenster übernommen werden?")
-                     .arg(path),
-                 UserInteraction::Icon::Question, false);
+    const auto answer = m_ui.ask(
+        this, QStringLiteral("Bestätigen"),
+        QStringLiteral("Soll der Pfad \"%1\" in das Hauptfenster übernommen werden?").arg(path),
+        UserInteraction::Icon::Question, false);
     if (answer != UserInteraction::Answer::Yes)
         return;
     SelectedPath = path;
     accept();
 }
 
-void TfrmFTPBrowser::actExitExecute() { reject(); }
+void TfrmFTPBrowser::actExitExecute()
+{
+    reject();
+}
 
 void TfrmFTPBrowser::done(int result)
 {

@@ -5,7 +5,6 @@
 
 #include <QColor>
 #include <QDialog>
-
 #include <cstdint>
 #include <memory>
 

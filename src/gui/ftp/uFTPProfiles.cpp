@@ -54,19 +54,20 @@ TftpProfiles::TftpProfiles(UserInteraction& ui, TfrmFTPLog& log, const QString& 
                              void (TftpProfiles::*handler)()) {
         auto* action = new QAction(style()->standardIcon(icon), caption, this);
         action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this,
-                [this, handler] { runCommand(m_ui, this, [this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this, [this, handler] {
+            runCommand(m_ui, this, [this, handler] { (this->*handler)(); });
+        });
         return action;
     };
     QAction* actNew = makeAction("actNew", QStringLiteral("Neu"), QStyle::SP_FileIcon,
                                  &TftpProfiles::actNewExecute);
     QAction* actEdit = makeAction("actEdit", QStringLiteral("Bearbeiten"),
                                   QStyle::SP_FileDialogDetailedView, &TftpProfiles::actEditExecute);
-    QAction* actDelete = makeAction("actDelete", QStringLiteral("Löschen"),
-                                    QStyle::SP_TrashIcon, &TftpProfiles::actDeleteExecute);
-    QAction* actOvertake = makeAction("actOvertake", QStringLiteral("Übernehmen"),
-                                      QStyle::SP_DialogApplyButton,
-                                      &TftpProfiles::actOvertakeExecute);
+    QAction* actDelete = makeAction("actDelete", QStringLiteral("Löschen"), QStyle::SP_TrashIcon,
+                                    &TftpProfiles::actDeleteExecute);
+    QAction* actOvertake =
+        makeAction("actOvertake", QStringLiteral("Übernehmen"), QStyle::SP_DialogApplyButton,
+                   &TftpProfiles::actOvertakeExecute);
     QAction* actExit = makeAction("actExit", QStringLiteral("Verlassen"),
                                   QStyle::SP_DialogCloseButton, &TftpProfiles::actExitExecute);
 
@@ -99,7 +100,8 @@ TftpProfiles::TftpProfiles(UserInteraction& ui, TfrmFTPLog& log, const QString& 
     lstFTP->horizontalHeader()->setHighlightSections(false);
     lstFTP->setWordWrap(false);
     for (int c = 0; c < int(std::size(kColumns)); ++c) {
-        lstFTP->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::fromUtf8(kColumns[c].caption)));
+        lstFTP->setHorizontalHeaderItem(
+            c, new QTableWidgetItem(QString::fromUtf8(kColumns[c].caption)));
         if (kColumns[c].width)
             lstFTP->setColumnWidth(c, kColumns[c].width);
     }
@@ -172,7 +174,10 @@ int TftpProfiles::selectedIndex() const
     return ranges.isEmpty() ? -1 : ranges.first().topRow();
 }
 
-void TftpProfiles::selectRow(int row) { lstFTP->selectRow(row); }
+void TftpProfiles::selectRow(int row)
+{
+    lstFTP->selectRow(row);
+}
 
 bool TftpProfiles::editProfile(TFtpProfile& profile)
 {
@@ -221,7 +226,8 @@ void TftpProfiles::actDeleteExecute()
     const int index = selectedIndex();
     if (index < 0) {
         m_ui.showMessage(
-            this, QStringLiteral("Bitte wählen Sie zuerst das Profil aus, welches Sie löschen wollen."));
+            this,
+            QStringLiteral("Bitte wählen Sie zuerst das Profil aus, welches Sie löschen wollen."));
         return;
     }
     ServerList.erase(ServerList.begin() + index);
@@ -232,13 +238,17 @@ void TftpProfiles::actOvertakeExecute()
 {
     if (selectedIndex() < 0) {
         m_ui.showMessage(
-            this, QStringLiteral("Bitte markieren Sie zuerst das Profil, welches Sie übernehmen wollen."));
+            this, QStringLiteral(
+                      "Bitte markieren Sie zuerst das Profil, welches Sie übernehmen wollen."));
         return;
     }
     accept();
 }
 
-void TftpProfiles::actExitExecute() { reject(); }
+void TftpProfiles::actExitExecute()
+{
+    reject();
+}
 
 void TftpProfiles::lstFTPDblClick()
 {

@@ -3,7 +3,6 @@
 #include "ftp/FtpProfileStore.h"
 
 #include <QDialog>
-
 #include <functional>
 #include <vector>
 

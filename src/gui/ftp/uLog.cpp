@@ -44,7 +44,10 @@ void TfrmFTPLog::showLog()
     raise();
 }
 
-void TfrmFTPLog::clear() { memoLog->clear(); }
+void TfrmFTPLog::clear()
+{
+    memoLog->clear();
+}
 
 void TfrmFTPLog::addLine(const QString& line)
 {
@@ -61,7 +64,10 @@ QStringList TfrmFTPLog::lines() const
                                                                     : text.split(u'\n');
 }
 
-void TfrmFTPLog::SpeedButton1Click() { hide(); }
+void TfrmFTPLog::SpeedButton1Click()
+{
+    hide();
+}
 
 bool TfrmFTPLog::runLogged(QWidget* owner, const Steps& steps)
 {

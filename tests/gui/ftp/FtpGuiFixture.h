@@ -3,18 +3,16 @@
 // The main window with helpers for the FTP windows: FTP fields, real and
 // scripted servers, and a click on the cancel box once it shows.
 
+#include "ftp/FtpWorker.h"
+#include "ftp/uLog.h"
 #include "gui/app/MainWindowFixture.h"
 #include "support/FtpServerProcess.h"
 #include "support/ScriptedFtpServer.h"
-
-#include "ftp/FtpWorker.h"
-#include "ftp/uLog.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
 #include <QTimer>
-
 #include <unistd.h>
 
 // Presses "Abbrechen" in the cancel box as soon as it is shown.
@@ -55,14 +53,17 @@ protected:
         form->textControl(u"edtFTPFolder")->setText(folder);
         form->checkControl(u"chkFTPPassive")->setChecked(passive);
     }
-    QString field(const char* key) const { return form->textControl(QString::fromLatin1(key))->text(); }
+    QString field(const char* key) const
+    {
+        return form->textControl(QString::fromLatin1(key))->text();
+    }
 
     // pyftpdlib serving `home` to anna / geheim.
     void startPyftpdlib(FtpServerProcess& server, const QString& home)
     {
         QString failure;
-        ASSERT_TRUE(server.startPyftpdlib(home, QStringLiteral("anna"), QStringLiteral("geheim"),
-                                          &failure))
+        ASSERT_TRUE(
+            server.startPyftpdlib(home, QStringLiteral("anna"), QStringLiteral("geheim"), &failure))
             << failure.toStdString();
     }
 
@@ -75,8 +76,10 @@ protected:
 
 inline QStringList successLog(const QString& user, const QString& folder)
 {
-    return {QStringLiteral("Versuche Verbindung aufzunehmen..."), QStringLiteral("Username: ") + user,
-            QStringLiteral("Passwort: ********"), QStringLiteral("Verbindung hergestellt!"),
+    return {QStringLiteral("Versuche Verbindung aufzunehmen..."),
+            QStringLiteral("Username: ") + user,
+            QStringLiteral("Passwort: ********"),
+            QStringLiteral("Verbindung hergestellt!"),
             QStringLiteral("Verzeichniswechsel nach: ") + folder,
             QStringLiteral("Dateien erfolgreich übertragen!")};
 }

@@ -2,7 +2,6 @@
 // how it fails.
 
 #include "FtpGuiFixture.h"
-
 #include "ftp/uFTPBrowser.h"
 
 #include <QAction>
@@ -94,7 +93,8 @@ TEST_P(BrowsePyftpdlib, WalksFoldersAndTakesOverATypedPath)
     FtpServerProcess server;
     startPyftpdlib(server, home.path());
     setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
-                 QStringLiteral("anna"), QStringLiteral("geheim"), QStringLiteral("/alt"), GetParam());
+                 QStringLiteral("anna"), QStringLiteral("geheim"), QStringLiteral("/alt"),
+                 GetParam());
 
     browse([&](TfrmFTPBrowser& b) {
         EXPECT_EQ(path(b), QString());
@@ -135,15 +135,17 @@ TEST_P(BrowsePyftpdlib, WalksFoldersAndTakesOverATypedPath)
         EXPECT_EQ(path(b), QStringLiteral("/"));
 
         // The take-over copies what the path field holds, after the question.
-        b.findChild<QLineEdit*>(QStringLiteral("edtVerzeichnis"))->setText(QStringLiteral("/von/hand"));
+        b.findChild<QLineEdit*>(QStringLiteral("edtVerzeichnis"))
+            ->setText(QStringLiteral("/von/hand"));
         ui.answers = {UserInteraction::Answer::No, UserInteraction::Answer::Yes};
         b.actOvertakeExecute();
         EXPECT_TRUE(b.isVisible());
         b.actOvertakeExecute();
         EXPECT_EQ(b.result(), QDialog::Accepted);
         ASSERT_EQ(ui.questions.size(), 2u);
-        EXPECT_EQ(ui.questions[0].text,
-                  QStringLiteral("Soll der Pfad \"/von/hand\" in das Hauptfenster übernommen werden?"));
+        EXPECT_EQ(
+            ui.questions[0].text,
+            QStringLiteral("Soll der Pfad \"/von/hand\" in das Hauptfenster übernommen werden?"));
         EXPECT_FALSE(b.isConnected()); // closing ends the connection
 
         const QStringList lines = status(b);
@@ -170,7 +172,8 @@ TEST_F(BrowserTest, RefusedFolderDisconnectsAndAllowsANewConnection)
         b.actConnectExecute();
         ASSERT_TRUE(b.isConnected());
         b.ChangeFolder(QStringLiteral("gibtsnicht"));
-        EXPECT_EQ(ui.errors, QStringList{"Die Verbindung wurde unterbrochen, bitte verbinden Sie neu."});
+        EXPECT_EQ(ui.errors,
+                  QStringList{"Die Verbindung wurde unterbrochen, bitte verbinden Sie neu."});
         EXPECT_EQ(path(b), QStringLiteral("/"));
         EXPECT_EQ(list(b)->topLevelItemCount(), 0);
         EXPECT_TRUE(canConnect(b));
@@ -195,7 +198,8 @@ TEST_F(BrowserTest, ConnectFailures)
     server.start();
     for (const QString& host : {QString(), QStringLiteral("127.0.0.1")}) {
         ui.errors.clear();
-        setFtpFields(host, QString::number(server.port()), QStringLiteral("anna"), QStringLiteral("pw"));
+        setFtpFields(host, QString::number(server.port()), QStringLiteral("anna"),
+                     QStringLiteral("pw"));
         browse([&](TfrmFTPBrowser& b) {
             b.actConnectExecute();
             EXPECT_EQ(ui.errors, QStringList{"Fehler beim Verbinden, bitte prüfen Sie die "
@@ -214,7 +218,8 @@ TEST_F(BrowserTest, ConnectFailures)
 
 TEST_F(BrowserTest, PortThatIsNoNumberOpensNoBrowser)
 {
-    setFtpFields(QStringLiteral("127.0.0.1"), QStringLiteral("abc"), QStringLiteral("anna"), QString());
+    setFtpFields(QStringLiteral("127.0.0.1"), QStringLiteral("abc"), QStringLiteral("anna"),
+                 QString());
     browse([](TfrmFTPBrowser&) { ADD_FAILURE() << "browser shown"; });
     EXPECT_EQ(ui.messages, QStringList{"Port muss eine Zahl sein. Standardport ist 21."});
     EXPECT_EQ(field("edtFTPPort"), QStringLiteral("21"));
@@ -246,7 +251,7 @@ TEST(BrowserStatus, WireChunksBecomeOneItemPerLine)
     FakeInteraction ui;
     TfrmFTPBrowser b(ui, nullptr);
     b.AddWireLines("<< ", "220-Willkommen\r\n220 Bereit\r\n");
-    b.AddWireLines("<< ", "331 Pass");  // a chunk ending inside a line
+    b.AddWireLines("<< ", "331 Pass"); // a chunk ending inside a line
     b.AddWireLines("<< ", "wort bitte\r\n");
     b.AddWireLines(">> ", "A\rB\n\r\n"); // a bare CR ends a line; a LF not after CR stays
     b.AddWireLines(">> ", "");
@@ -283,7 +288,8 @@ TEST(BrowserStatus, LookOfALine)
         {"Connected.", true, QColor(0, 110, 155), Qt::white, "Connected."},
     };
     for (const Case& c : cases) {
-        const auto look = TfrmFTPBrowser::statusLook(QString::fromUtf8(c.text), c.selected, palette);
+        const auto look =
+            TfrmFTPBrowser::statusLook(QString::fromUtf8(c.text), c.selected, palette);
         EXPECT_EQ(look.background, c.background) << c.text;
         EXPECT_EQ(look.text, c.foreground) << c.text;
         EXPECT_EQ(look.shownText, QString::fromUtf8(c.shown)) << c.text;

@@ -1,16 +1,13 @@
 // tavistrel --upload run as its own process, without a display.
 
-#include "support/FtpServerProcess.h"
-
 #include "document/ProjectFile.h"
+#include "support/FtpServerProcess.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 namespace {
@@ -64,7 +61,8 @@ protected:
     // The RSS file the program built for the upload.
     QByteArray builtRss() const
     {
-        return readFile(m_tmp.filePath(QStringLiteral("tavistrel-%1/tvst_temp.xml").arg(::getuid())));
+        return readFile(
+            m_tmp.filePath(QStringLiteral("tavistrel-%1/tvst_temp.xml").arg(::getuid())));
     }
 
     static QByteArray readFile(const QString& path)
@@ -90,8 +88,10 @@ TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
     ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("www")));
     FtpServerProcess server;
     QString failure;
-    ASSERT_TRUE(server.startPyftpdlib(home.path(), "anna", "geheim-123", &failure)) << failure.toStdString();
-    const ProgramRun r = run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www")});
+    ASSERT_TRUE(server.startPyftpdlib(home.path(), "anna", "geheim-123", &failure))
+        << failure.toStdString();
+    const ProgramRun r =
+        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, kSuccess.arg("anna", "www"));
     const QByteArray stored = readFile(home.filePath(QStringLiteral("www/feed.xml")));
@@ -105,10 +105,12 @@ TEST_F(CliUpload, WrongPasswordFailsWithTheServersAnswer)
     QTemporaryDir home;
     FtpServerProcess server;
     QString failure;
-    ASSERT_TRUE(server.startPyftpdlib(home.path(), "anna", "geheim", &failure)) << failure.toStdString();
+    ASSERT_TRUE(server.startPyftpdlib(home.path(), "anna", "geheim", &failure))
+        << failure.toStdString();
     const ProgramRun r = run({"--upload", writeProject(server.port(), "anna", "falsch-42", "")});
     EXPECT_NE(r.exitCode, 0);
-    EXPECT_TRUE(r.out.endsWith(QStringLiteral("Fehlermeldung des Servers:\nAuthentication failed.\n")))
+    EXPECT_TRUE(
+        r.out.endsWith(QStringLiteral("Fehlermeldung des Servers:\nAuthentication failed.\n")))
         << r.out.toStdString();
     EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("falsch-42")));
     EXPECT_TRUE(QDir(home.path()).entryList(QDir::Files).isEmpty());
@@ -122,8 +124,8 @@ TEST_F(CliUpload, StoresTheFileAgainstVsftpd)
     const QString root = top.filePath(QStringLiteral("root"));
     ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/upload")));
     const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                          QFileDevice::ReadGroup | QFileDevice::ExeGroup |
-                          QFileDevice::ReadOther | QFileDevice::ExeOther;
+                          QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                          QFileDevice::ExeOther;
     QFile::setPermissions(root, readable);
     QFile::setPermissions(top.path(), readable);
     QFile::setPermissions(root + QStringLiteral("/upload"), readable | QFileDevice::WriteOther);

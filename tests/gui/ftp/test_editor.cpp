@@ -2,7 +2,6 @@
 // connection test's lines in the shared log window.
 
 #include "FtpGuiFixture.h"
-
 #include "ftp/uFTPEdit.h"
 
 #include <QElapsedTimer>
@@ -107,7 +106,8 @@ TEST_F(EditorTest, SessionEndAsksWhetherToTakeTheSettings)
         dialog.show();
         dialog.FormCloseQuery();
         ASSERT_EQ(answers.questions.size(), 1u);
-        EXPECT_EQ(answers.questions[0].text, QStringLiteral("Sollen die Einstellungen übernommen werden?"));
+        EXPECT_EQ(answers.questions[0].text,
+                  QStringLiteral("Sollen die Einstellungen übernommen werden?"));
         EXPECT_FALSE(answers.questions[0].withCancel);
         EXPECT_EQ(dialog.result(), c.result) << c.port;
         EXPECT_FALSE(dialog.isVisible()); // never refused
@@ -122,7 +122,8 @@ TEST_F(EditorTest, ConnectionTestAgainstPyftpdlib)
     QTemporaryDir home;
     FtpServerProcess server;
     QString failure;
-    ASSERT_TRUE(server.startPyftpdlib(home.path(), "anna", "geheim", &failure)) << failure.toStdString();
+    ASSERT_TRUE(server.startPyftpdlib(home.path(), "anna", "geheim", &failure))
+        << failure.toStdString();
     fill("", "127.0.0.1", QString::number(server.port()), "anna"); // no profile name needed
     editor.edtPasswort->setText("geheim");
     editor.btTestClick();
@@ -140,13 +141,14 @@ TEST_F(EditorTest, ConnectionTestRefusedLogin)
     fill("P", "127.0.0.1", QString::number(server.port()), "anna");
     editor.btTestClick();
     EXPECT_TRUE(ui.messages.isEmpty() && ui.errors.isEmpty());
-    const QStringList expected = kTestLogin + QStringList{"",
-                                                    "Fehler bei FTP-Übertragung.",
-                                                    "",
-                                                    "Bitte überprüfen Sie Benutzername/Passwort",
-                                                    "",
-                                                    "Fehlermeldung des Servers:",
-                                                    "Login incorrect."};
+    const QStringList expected =
+        kTestLogin + QStringList{"",
+                                 "Fehler bei FTP-Übertragung.",
+                                 "",
+                                 "Bitte überprüfen Sie Benutzername/Passwort",
+                                 "",
+                                 "Fehlermeldung des Servers:",
+                                 "Login incorrect."};
     EXPECT_EQ(log.lines(), expected);
 }
 

@@ -2,7 +2,6 @@
 // and its store, read when the window is made and written when it closes.
 
 #include "FtpGuiFixture.h"
-
 #include "ftp/FtpProfileStore.h"
 #include "ftp/uFTPEdit.h"
 #include "ftp/uFTPProfiles.h"
@@ -89,13 +88,17 @@ TEST_F(ProfilesTest, NewEditDeleteAndTakeOver)
             return e.result();
         });
         p.actNewExecute();
-        editWith(p, [](TfrmFTPEdit& e) { fillProfile(e, "Büro", "ftp.buero", "2121", "bob", "", false); });
+        editWith(p, [](TfrmFTPEdit& e) {
+            fillProfile(e, "Büro", "ftp.buero", "2121", "bob", "", false);
+        });
         p.actNewExecute();
         // A cancelled editor adds nothing.
-        editWith(p, [](TfrmFTPEdit& e) { fillProfile(e, "X", "x", "21", "x", "x", true); }, false);
+        editWith(
+            p, [](TfrmFTPEdit& e) { fillProfile(e, "X", "x", "21", "x", "x", true); }, false);
         p.actNewExecute();
         ASSERT_EQ(rows(p), 2);
-        EXPECT_EQ(row(p, 0), QStringList({"Heim", "ftp.heim.example", "021", "anna", "******", "x"}));
+        EXPECT_EQ(row(p, 0),
+                  QStringList({"Heim", "ftp.heim.example", "021", "anna", "******", "x"}));
         EXPECT_EQ(row(p, 1), QStringList({"Büro", "ftp.buero", "2121", "bob", "", ""}));
 
         // Bearbeiten without a selection does nothing; with one it shows the profile.
@@ -109,7 +112,9 @@ TEST_F(ProfilesTest, NewEditDeleteAndTakeOver)
         EXPECT_EQ(row(p, 1)[1], QStringLiteral("ftp.neu"));
         EXPECT_EQ(p.selectedIndex(), -1); // the list was refilled
         p.selectRow(1);
-        editWith(p, [](TfrmFTPEdit& e) { e.edtServername->setText(QStringLiteral("verworfen")); }, false);
+        editWith(
+            p, [](TfrmFTPEdit& e) { e.edtServername->setText(QStringLiteral("verworfen")); },
+            false);
         p.actEditExecute();
         EXPECT_EQ(row(p, 1)[1], QStringLiteral("ftp.neu"));
 
@@ -117,9 +122,10 @@ TEST_F(ProfilesTest, NewEditDeleteAndTakeOver)
         p.RefreshProfileList();
         p.actDeleteExecute();
         p.actOvertakeExecute();
-        EXPECT_EQ(ui.messages,
-                  QStringList({"Bitte wählen Sie zuerst das Profil aus, welches Sie löschen wollen.",
-                               "Bitte markieren Sie zuerst das Profil, welches Sie übernehmen wollen."}));
+        EXPECT_EQ(
+            ui.messages,
+            QStringList({"Bitte wählen Sie zuerst das Profil aus, welches Sie löschen wollen.",
+                         "Bitte markieren Sie zuerst das Profil, welches Sie übernehmen wollen."}));
         p.selectRow(1);
         p.actDeleteExecute();
         ASSERT_EQ(rows(p), 1);
@@ -136,8 +142,8 @@ TEST_F(ProfilesTest, NewEditDeleteAndTakeOver)
     // The next window reads what this one wrote.
     openProfiles([&](TftpProfiles& p) {
         ASSERT_EQ(p.ServerList.size(), 1u);
-        EXPECT_EQ(p.ServerList[0], (TFtpProfile{"Heim", "ftp.heim.example", "021", "anna",
-                                                "a&b<c>\"x", true}));
+        EXPECT_EQ(p.ServerList[0],
+                  (TFtpProfile{"Heim", "ftp.heim.example", "021", "anna", "a&b<c>\"x", true}));
         p.actExitExecute();
     });
     EXPECT_EQ(QFile::permissions(storePath()) & 0x0077, 0); // owner only
@@ -145,9 +151,9 @@ TEST_F(ProfilesTest, NewEditDeleteAndTakeOver)
 
 TEST_F(ProfilesTest, ExitAndDoubleClick)
 {
-    FtpProfileStore::save({{"A", "a.example", "21", "a", "", false},
-                           {"B", "b.example", "22", "b", "pw", true}},
-                          storePath(), false);
+    FtpProfileStore::save(
+        {{"A", "a.example", "21", "a", "", false}, {"B", "b.example", "22", "b", "pw", true}},
+        storePath(), false);
     // Verlassen keeps the main window's fields, even with a row selected.
     form->textControl(u"edtFTPServer")->setText(QStringLiteral("vorher"));
     openProfiles([](TftpProfiles& p) {
@@ -222,7 +228,8 @@ TEST_P(UnreadableStore, IsKeptAsBackupBeforeItIsReplaced)
         EXPECT_EQ(p.result(), QDialog::Rejected);
     });
     ASSERT_EQ(ui.errors.size(), 1);
-    EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("\"profiles.xml.bak\""))) << ui.errors[0].toStdString();
+    EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("\"profiles.xml.bak\"")))
+        << ui.errors[0].toStdString();
     EXPECT_EQ(readAll(storePath() + QStringLiteral(".bak")), GetParam().content);
     EXPECT_EQ(FtpProfileStore::load(storePath()).profiles.size(), GetParam().readable);
 
@@ -236,12 +243,13 @@ INSTANTIATE_TEST_SUITE_P(
     Stores, UnreadableStore,
     ::testing::Values(
         BrokenStore{"notXml", "<xml><profiles><profile>", 0},
-        BrokenStore{"badPassiveFlag",
-                    "<xml><profiles>"
-                    "<profile><profilename>gut</profilename><passiv>0</passiv></profile>"
-                    "<profile><profilename>kaputt</profilename><passiv>vielleicht</passiv></profile>"
-                    "</profiles></xml>",
-                    1}),
+        BrokenStore{
+            "badPassiveFlag",
+            "<xml><profiles>"
+            "<profile><profilename>gut</profilename><passiv>0</passiv></profile>"
+            "<profile><profilename>kaputt</profilename><passiv>vielleicht</passiv></profile>"
+            "</profiles></xml>",
+            1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ProfilesTest, StoreThatCannotBeWrittenKeepsTheWindowOpen)

@@ -1,7 +1,6 @@
 // The upload command: its checks, its log and what lands on the server.
 
 #include "FtpGuiFixture.h"
-
 #include "platform/Folders.h"
 
 #include <QElapsedTimer>
@@ -12,7 +11,10 @@ using namespace ftpact;
 
 namespace {
 
-QString tempFile() { return Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml"); }
+QString tempFile()
+{
+    return Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
+}
 
 // --- Checks before any connection --------------------------------------------
 
@@ -123,10 +125,11 @@ TEST_F(FtpGuiTest, MissingFolderEndsWithTheServersAnswerToCwd)
     trigger("actUpload");
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     const QStringList lines = form->ftpLog().lines();
-    const QStringList head = {QStringLiteral("Versuche Verbindung aufzunehmen..."),
-                              QStringLiteral("Username: anna"), QStringLiteral("Passwort: ********"),
-                              QStringLiteral("Verbindung hergestellt!")};
-    ASSERT_EQ(lines.size(), head.size() + uploadErrorHint().size() + 1) << lines.join('\n').toStdString();
+    const QStringList head = {
+        QStringLiteral("Versuche Verbindung aufzunehmen..."), QStringLiteral("Username: anna"),
+        QStringLiteral("Passwort: ********"), QStringLiteral("Verbindung hergestellt!")};
+    ASSERT_EQ(lines.size(), head.size() + uploadErrorHint().size() + 1)
+        << lines.join('\n').toStdString();
     EXPECT_EQ(lines.mid(0, head.size()), head);
     EXPECT_EQ(lines.mid(head.size(), uploadErrorHint().size()), uploadErrorHint());
     EXPECT_EQ(lines.back(), QStringLiteral("No such file or directory."));
@@ -156,9 +159,9 @@ TEST_P(UploadRefused, LogsEachReplyLineAndClosesTheConnection)
                  QStringLiteral("anna"), QStringLiteral("falsch"), QStringLiteral("/www"));
     trigger("actUpload");
     EXPECT_TRUE(ui.errors.isEmpty());
-    const QStringList expected = GetParam().linesBeforeHint + uploadErrorHint() +
-                                 QStringList{QStringLiteral("Nicht erlaubt."),
-                                             QStringLiteral("Bitte erneut versuchen.")};
+    const QStringList expected =
+        GetParam().linesBeforeHint + uploadErrorHint() +
+        QStringList{QStringLiteral("Nicht erlaubt."), QStringLiteral("Bitte erneut versuchen.")};
     EXPECT_EQ(form->ftpLog().lines(), expected);
     EXPECT_EQ(server.transcript().back(), GetParam().lastCommand);
     QElapsedTimer waited;
@@ -235,8 +238,8 @@ TEST_F(FtpGuiTest, UploadToVsftpd)
     const QString root = top.filePath(QStringLiteral("root"));
     ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/upload")));
     const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                          QFileDevice::ReadGroup | QFileDevice::ExeGroup |
-                          QFileDevice::ReadOther | QFileDevice::ExeOther;
+                          QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                          QFileDevice::ExeOther;
     QFile::setPermissions(root, readable);
     QFile::setPermissions(top.path(), readable);
     QFile::setPermissions(root + QStringLiteral("/upload"), readable | QFileDevice::WriteOther);
@@ -247,7 +250,8 @@ TEST_F(FtpGuiTest, UploadToVsftpd)
                  QStringLiteral("anonymous"), QString(), QStringLiteral("upload"));
     trigger("actUpload");
     ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
-    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anonymous"), QStringLiteral("upload")));
+    EXPECT_EQ(form->ftpLog().lines(),
+              successLog(QStringLiteral("anonymous"), QStringLiteral("upload")));
     EXPECT_EQ(fileBytes(root + QStringLiteral("/upload/rss.xml")), fileBytes(tempFile()));
 }
 
