@@ -1,12 +1,17 @@
 #include "CommandLine.h"
 
 #include "document/ProjectFile.h"
+#include "ftp/FtpPublish.h"
+#include "ftp/IdFTP.h"
 #include "output/Rss20.h"
+#include "platform/Folders.h"
+#include "platform/WholeNumber.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace CommandLine {
 namespace {
@@ -26,21 +31,25 @@ void fail(const QString& text)
     print(stderr, QStringLiteral("tavistrel: ") + text);
 }
 
-const QString kUsage =
-    QStringLiteral("Aufruf:\n"
-                   "  tavistrel [PROJEKT.tvst]\n"
-                   "      Startet den Editor und öffnet das Projekt, falls angegeben.\n"
-                   "  tavistrel --export-rss PROJEKT.tvst [AUSGABE.xml]\n"
-                   "      Schreibt die RSS-Datei des Projekts, ohne ein Fenster zu öffnen. Ohne\n"
-                   "      AUSGABE landet sie neben dem Projekt, unter dem RSS-Dateinamen des\n"
-                   "      Projekts (z. B. rss.xml). Eine bestehende Datei wird ersetzt.\n"
-                   "  tavistrel --help\n"
-                   "      Zeigt diese Hilfe.\n"
-                   "  tavistrel --version\n"
-                   "      Zeigt die Version.\n"
-                   "\n"
-                   "Rückgabewert: 0 bei Erfolg, 1 wenn das Projekt nicht gelesen oder die\n"
-                   "RSS-Datei nicht geschrieben werden konnte, 2 bei falschem Aufruf.");
+const QString kUsage = QStringLiteral(
+    "Aufruf:\n"
+    "  tavistrel [PROJEKT.tvst]\n"
+    "      Startet den Editor und öffnet das Projekt, falls angegeben.\n"
+    "  tavistrel --export-rss PROJEKT.tvst [AUSGABE.xml]\n"
+    "      Schreibt die RSS-Datei des Projekts, ohne ein Fenster zu öffnen. Ohne\n"
+    "      AUSGABE landet sie neben dem Projekt, unter dem RSS-Dateinamen des\n"
+    "      Projekts (z. B. rss.xml). Eine bestehende Datei wird ersetzt.\n"
+    "  tavistrel --upload PROJEKT.tvst\n"
+    "      Erzeugt die RSS-Datei des Projekts und lädt sie mit den FTP-Einstellungen\n"
+    "      des Projekts hoch. Das Protokoll erscheint auf der Standardausgabe.\n"
+    "  tavistrel --help\n"
+    "      Zeigt diese Hilfe.\n"
+    "  tavistrel --version\n"
+    "      Zeigt die Version.\n"
+    "\n"
+    "Rückgabewert: 0 bei Erfolg, 1 wenn das Projekt nicht gelesen, die\n"
+    "RSS-Datei nicht geschrieben oder nicht hochgeladen werden konnte, 2 bei\n"
+    "falschem Aufruf.");
 
 int showHelp(const QStringList&)
 {
@@ -118,6 +127,76 @@ int exportRss(const QStringList& args)
     return kSuccess;
 }
 
+// Reads a project file for a headless mode; reports the failure itself.
+std::optional<FeedDocument> readProject(const QString& projectPath)
+{
+    if (!QFileInfo(projectPath).isFile()) {
+        fail(QStringLiteral("Die Projektdatei \"%1\" existiert nicht.").arg(projectPath));
+        return std::nullopt;
+    }
+    try {
+        return ProjectFile::LoadProjectFile(projectPath);
+    } catch (const Error& e) {
+        fail(QStringLiteral("Die Projektdatei \"%1\" kann nicht gelesen werden. %2\n(%3)")
+                 .arg(projectPath, kNotAProjectFileMessage, e.message()));
+        return std::nullopt;
+    }
+}
+
+// The checks of the editor's upload, with its messages.
+QString uploadSettingsProblem(const FeedDocument& document)
+{
+    if (document.text(u"edtFTPServer").isEmpty())
+        return QStringLiteral("Fehler: Kein FTP-Server angegeben. Bitte geben Sie einen "
+                              "FTP-Server an.");
+    if (document.text(u"edtFileNameRSS").isEmpty())
+        return QStringLiteral("Fehler: Kein RSS-Dateiname angeben. Bitte geben Sie eine "
+                              "RSS-Datei für den FTP-Upload an.");
+    if (!WholeNumber::isWholeNumber(document.text(u"edtFTPPort")))
+        return QStringLiteral("Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.");
+    return {};
+}
+
+// Builds the project's RSS file and uploads it with the project's FTP
+// settings. The log goes to standard output as the editor's log window shows
+// it (the password never appears); 0 only when the file was stored.
+int upload(const QStringList& args)
+{
+    if (args.size() != 1) {
+        fail(QStringLiteral("--upload erwartet eine Projektdatei.\n"
+                            "Aufruf: tavistrel --upload PROJEKT.tvst"));
+        return kUsageError;
+    }
+    const std::optional<FeedDocument> document = readProject(args[0]);
+    if (!document)
+        return kFailure;
+    if (const QString problem = uploadSettingsProblem(*document); !problem.isEmpty()) {
+        fail(problem);
+        return kFailure;
+    }
+    FtpPublish::Settings settings;
+    settings.host = document->text(u"edtFTPServer");
+    settings.port = document->text(u"edtFTPPort");
+    settings.username = document->text(u"edtFTPUserName");
+    settings.password = document->text(u"edtFTPPassword");
+    settings.passive = document->flag(u"chkFTPPassive");
+    settings.folder = document->text(u"edtFTPFolder");
+    settings.remoteName = document->text(u"edtFileNameRSS");
+    try {
+        const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
+        Rss20::GenerateRSS20(*document, path);
+        TIdFTP ftp;
+        const bool stored = FtpPublish::UploadRSSFile(ftp, settings, path, [](const QString& line) {
+            print(stdout, line);
+            std::fflush(stdout);
+        });
+        return stored ? kSuccess : kFailure;
+    } catch (const Error& e) {
+        fail(e.message());
+        return kFailure;
+    }
+}
+
 // Each mode: its option and the handler that gets the arguments after it.
 struct Mode
 {
@@ -127,6 +206,7 @@ struct Mode
 
 constexpr Mode kModes[] = {
     {"--export-rss", exportRss},
+    {"--upload", upload},
     {"--help", showHelp},
     {"--version", showVersion},
 };

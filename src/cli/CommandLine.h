@@ -5,6 +5,7 @@
 // The headless modes of the program: they run without any window and
 // without a display, under a QCoreApplication.
 //   --export-rss PROJECT.tvst [OUT.xml]   writes the project's RSS file
+//   --upload PROJECT.tvst                 uploads the project's RSS file by FTP
 //   --help                                German usage text
 //   --version                             "Tavistrel 1.1"
 namespace CommandLine {

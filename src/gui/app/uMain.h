@@ -23,7 +23,9 @@ class QTabWidget;
 class QTableWidget;
 class QTextBrowser;
 class QTimeEdit;
+class QDialog;
 class TfrmEntry;
+class TfrmFTPLog;
 
 // The main window. It holds the current project: the channel settings live in
 // its controls, each named by its channel key, and the entries in ListField,
@@ -109,6 +111,18 @@ public:
     void actFTPProfilesExecute();
     void btFTPBrowseClick();
     void btReadPictureClick();
+    // Uploads the file at localPath with the window's FTP settings and the
+    // log; true when it was stored. False after a refused check, a reply
+    // error (logged) or a cancel; other failures are thrown.
+    bool UploadRSSFile(const QString& localPath);
+    bool CheckFTPSettings();
+    // The shared FTP log window, made on first use.
+    TfrmFTPLog& ftpLog();
+
+    // Runs the FTP windows (profiles, browser) modally; returns the dialog's
+    // result. Tests replace it.
+    using FtpDialogRunner = std::function<int(QDialog&)>;
+    void setFtpDialogRunner(FtpDialogRunner runner) { m_runFtpDialog = std::move(runner); }
 
     void btPubDateRefreshClick();
     void btRefreshLastChangeClick();
@@ -163,6 +177,8 @@ private:
     UserInteraction& m_ui;
     Options m_options;
     EntryDialogRunner m_runEntryDialog;
+    FtpDialogRunner m_runFtpDialog;
+    TfrmFTPLog* frmFTPLog = nullptr;
     bool m_shownOnce = false;
 
     bool bSaved = false;

@@ -1,0 +1,100 @@
+#include "uLog.h"
+
+#include "FtpWorker.h"
+#include "ftp/IdFTP.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TfrmFTPLog::TfrmFTPLog(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("frmFTPLog"));
+    setWindowTitle(QStringLiteral("FTP-Log"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setModal(false);
+    setFixedSize(392, 322);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    memoLog = new QPlainTextEdit(this);
+    memoLog->setObjectName(QStringLiteral("memoLog"));
+    memoLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    memoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(memoLog, 1);
+
+    SpeedButton1 = new QPushButton(QStringLiteral("&Schließen"), this);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setFlat(true);
+    SpeedButton1->setFixedHeight(33);
+    SpeedButton1->setAutoDefault(false);
+    layout->addWidget(SpeedButton1);
+    connect(SpeedButton1, &QPushButton::clicked, this, &TfrmFTPLog::SpeedButton1Click);
+}
+
+void TfrmFTPLog::showLog()
+{
+    if (!m_placed && parentWidget()) {
+        move(parentWidget()->window()->geometry().center() - rect().center());
+        m_placed = true;
+    }
+    show();
+    raise();
+}
+
+void TfrmFTPLog::clear()
+{
+    memoLog->clear();
+}
+
+void TfrmFTPLog::addLine(const QString& line)
+{
+    memoLog->appendPlainText(line);
+    // The window has no scroll bars: keep the newest line in view.
+    memoLog->moveCursor(QTextCursor::End);
+    memoLog->ensureCursorVisible();
+}
+
+QStringList TfrmFTPLog::lines() const
+{
+    const QString text = memoLog->toPlainText();
+    return text.isEmpty() && memoLog->document()->blockCount() <= 1 ? QStringList()
+                                                                    : text.split(u'\n');
+}
+
+void TfrmFTPLog::SpeedButton1Click()
+{
+    hide();
+}
+
+bool TfrmFTPLog::runLogged(QWidget* owner, const Steps& steps)
+{
+    showLog();
+    clear();
+    TIdFTP ftp;
+    bool result = false;
+    const FtpPublish::LogFn log = [this](const QString& line) {
+        FtpWorker::post(this, [this, line] { addLine(line); });
+    };
+    FtpWorker worker(owner);
+    const FtpWorker::Outcome outcome = worker.run(
+        [&] {
+            try {
+                result = steps(ftp, log);
+            } catch (...) {
+                // A failed run leaves no connection behind.
+                ftp.Disconnect();
+                throw;
+            }
+        },
+        [&ftp] { ftp.Abort(); });
+    if (!outcome.error)
+        return result;
+    if (outcome.cancelled) {
+        addLine(FtpPublish::kCancelledLine);
+        return false;
+    }
+    std::rethrow_exception(outcome.error);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ftp/FtpPublish.h"
+
+#include <QDialog>
+#include <QStringList>
+
+class QPlainTextEdit;
+class TIdFTP;
+class QPushButton;
+
+// The FTP log window: one for the whole program, shared by the upload and
+// the profile editor's connection test. Shown without being modal; each run
+// clears it and adds its lines as they happen.
+class TfrmFTPLog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmFTPLog(QWidget* owner);
+
+    // Shows the window (centred on its owner the first time) and brings it up.
+    void showLog();
+    void clear();
+    void addLine(const QString& line);
+    // The log's lines, for the tests and the callers' checks.
+    QStringList lines() const;
+
+    void SpeedButton1Click();
+
+    // One logged run (upload or connection test): shows and clears the log,
+    // makes a client and runs `steps` with it off the GUI thread, owner
+    // taking no input meanwhile; each line shows as it is logged. The client
+    // is closed and gone when this returns. A cancelled run logs so and
+    // gives false; other failures are thrown.
+    using Steps = std::function<bool(TIdFTP& ftp, const FtpPublish::LogFn& log)>;
+    bool runLogged(QWidget* owner, const Steps& steps);
+
+private:
+    QPlainTextEdit* memoLog;
+    QPushButton* SpeedButton1;
+    bool m_placed = false;
+};

@@ -1,0 +1,97 @@
+#pragma once
+
+// The main window with helpers for the FTP windows: FTP fields, real and
+// scripted servers, and a click on the cancel box once it shows.
+
+#include "ftp/FtpWorker.h"
+#include "ftp/uLog.h"
+#include "gui/app/MainWindowFixture.h"
+#include "support/FtpServerProcess.h"
+#include "support/ScriptedFtpServer.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QPushButton>
+#include <QTimer>
+#include <unistd.h>
+
+// Presses "Abbrechen" in the cancel box as soon as it is shown.
+inline void cancelWhenBoxShows()
+{
+    FtpWorker::setCancelBoxDelay(0);
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == u"frmFTPProgress" && w->isVisible()) {
+                if (auto* b = w->findChild<QPushButton*>(QStringLiteral("btAbbrechen"))) {
+                    b->click();
+                    poll->deleteLater();
+                    return;
+                }
+            }
+        }
+    });
+    poll->start(20);
+}
+
+class FtpGuiTest : public MainWindowTest
+{
+protected:
+    void TearDown() override
+    {
+        FtpWorker::setCancelBoxDelay(400);
+        MainWindowTest::TearDown();
+    }
+
+    void setFtpFields(const QString& server, const QString& port, const QString& user,
+                      const QString& password, const QString& folder = {}, bool passive = true)
+    {
+        form->textControl(u"edtFTPServer")->setText(server);
+        form->textControl(u"edtFTPPort")->setText(port);
+        form->textControl(u"edtFTPUserName")->setText(user);
+        form->textControl(u"edtFTPPassword")->setText(password);
+        form->textControl(u"edtFTPFolder")->setText(folder);
+        form->checkControl(u"chkFTPPassive")->setChecked(passive);
+    }
+    QString field(const char* key) const
+    {
+        return form->textControl(QString::fromLatin1(key))->text();
+    }
+
+    // pyftpdlib serving `home` to anna / geheim.
+    void startPyftpdlib(FtpServerProcess& server, const QString& home)
+    {
+        QString failure;
+        ASSERT_TRUE(
+            server.startPyftpdlib(home, QStringLiteral("anna"), QStringLiteral("geheim"), &failure))
+            << failure.toStdString();
+    }
+
+    static QByteArray fileBytes(const QString& file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+};
+
+inline QStringList successLog(const QString& user, const QString& folder)
+{
+    return {QStringLiteral("Versuche Verbindung aufzunehmen..."),
+            QStringLiteral("Username: ") + user,
+            QStringLiteral("Passwort: ********"),
+            QStringLiteral("Verbindung hergestellt!"),
+            QStringLiteral("Verzeichniswechsel nach: ") + folder,
+            QStringLiteral("Dateien erfolgreich übertragen!")};
+}
+
+inline QStringList uploadErrorHint()
+{
+    return {QString(),
+            QStringLiteral("Fehler bei FTP-Übertragung."),
+            QString(),
+            QStringLiteral("Bitte überprüfen Sie Benutzername/Passwort"),
+            QStringLiteral("sowie das angegebene Verzeichnis auf dem"),
+            QStringLiteral("Server existiert."),
+            QString(),
+            QStringLiteral("Fehlermeldung des Servers:")};
+}

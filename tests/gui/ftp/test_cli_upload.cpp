@@ -1,0 +1,161 @@
+// tavistrel --upload run as its own process, without a display.
+
+#include "document/ProjectFile.h"
+#include "support/FtpServerProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+struct ProgramRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class CliUpload : public ::testing::Test
+{
+protected:
+    // A project whose FTP settings point at the server.
+    QString writeProject(quint16 port, const QString& user, const QString& password,
+                         const QString& folder)
+    {
+        FeedDocument project;
+        project.setText(u"edtFeedTitle", QStringLiteral("Vereinsnachrichten"));
+        project.setText(u"edtFTPServer", QStringLiteral("127.0.0.1"));
+        project.setText(u"edtFTPPort", QString::number(port));
+        project.setText(u"edtFTPUserName", user);
+        project.setText(u"edtFTPPassword", password);
+        project.setText(u"edtFTPFolder", folder);
+        project.setText(u"edtFileNameRSS", QStringLiteral("feed.xml"));
+        project.setFlag(u"chkFTPPassive", true);
+        const QString file = m_dir.filePath(QStringLiteral("verein.tvst"));
+        ProjectFile::SaveProjectFile(project, file);
+        return file;
+    }
+
+    ProgramRun run(const QStringList& args)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(TAVISTREL_PROGRAM_PATH), args);
+        ProgramRun r;
+        if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.exitCode = process.exitCode();
+        r.out = QString::fromUtf8(process.readAllStandardOutput());
+        r.err = QString::fromUtf8(process.readAllStandardError());
+        return r;
+    }
+
+    // The RSS file the program built for the upload.
+    QByteArray builtRss() const
+    {
+        return readFile(
+            m_tmp.filePath(QStringLiteral("tavistrel-%1/tvst_temp.xml").arg(::getuid())));
+    }
+
+    static QByteArray readFile(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    QTemporaryDir m_dir;
+    QTemporaryDir m_tmp;
+};
+
+const QString kSuccess = QStringLiteral("Versuche Verbindung aufzunehmen...\n"
+                                        "Username: %1\n"
+                                        "Passwort: ********\n"
+                                        "Verbindung hergestellt!\n"
+                                        "Verzeichniswechsel nach: %2\n"
+                                        "Dateien erfolgreich übertragen!\n");
+
+TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("www")));
+    FtpServerProcess server;
+    QString failure;
+    ASSERT_TRUE(server.startPyftpdlib(home.path(), "anna", "geheim-123", &failure))
+        << failure.toStdString();
+    const ProgramRun r =
+        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, kSuccess.arg("anna", "www"));
+    const QByteArray stored = readFile(home.filePath(QStringLiteral("www/feed.xml")));
+    EXPECT_EQ(stored, builtRss());
+    EXPECT_TRUE(stored.contains("Vereinsnachrichten"));
+    EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("geheim-123")));
+}
+
+TEST_F(CliUpload, WrongPasswordFailsWithTheServersAnswer)
+{
+    QTemporaryDir home;
+    FtpServerProcess server;
+    QString failure;
+    ASSERT_TRUE(server.startPyftpdlib(home.path(), "anna", "geheim", &failure))
+        << failure.toStdString();
+    const ProgramRun r = run({"--upload", writeProject(server.port(), "anna", "falsch-42", "")});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(
+        r.out.endsWith(QStringLiteral("Fehlermeldung des Servers:\nAuthentication failed.\n")))
+        << r.out.toStdString();
+    EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("falsch-42")));
+    EXPECT_TRUE(QDir(home.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(CliUpload, StoresTheFileAgainstVsftpd)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "vsftpd tests need root; skipped";
+    QTemporaryDir top;
+    const QString root = top.filePath(QStringLiteral("root"));
+    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/upload")));
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                          QFileDevice::ExeOther;
+    QFile::setPermissions(root, readable);
+    QFile::setPermissions(top.path(), readable);
+    QFile::setPermissions(root + QStringLiteral("/upload"), readable | QFileDevice::WriteOther);
+    FtpServerProcess server;
+    QString failure;
+    ASSERT_TRUE(server.startVsftpd(root, top.path(), &failure)) << failure.toStdString();
+    const ProgramRun r = run({"--upload", writeProject(server.port(), "anonymous", "", "/upload")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, kSuccess.arg("anonymous", "/upload"));
+    EXPECT_EQ(readFile(root + QStringLiteral("/upload/feed.xml")), builtRss());
+}
+
+TEST_F(CliUpload, RefusesBadArgumentsAndSettings)
+{
+    EXPECT_EQ(run({"--upload"}).exitCode, 2);
+    const ProgramRun missing = run({"--upload", m_dir.filePath(QStringLiteral("nichtda.tvst"))});
+    EXPECT_EQ(missing.exitCode, 1);
+    const ProgramRun badPort = [&] {
+        FeedDocument project;
+        project.setText(u"edtFTPServer", QStringLiteral("127.0.0.1"));
+        project.setText(u"edtFTPPort", QStringLiteral("abc"));
+        project.setText(u"edtFileNameRSS", QStringLiteral("rss.xml"));
+        const QString file = m_dir.filePath(QStringLiteral("port.tvst"));
+        ProjectFile::SaveProjectFile(project, file);
+        return run({"--upload", file});
+    }();
+    EXPECT_EQ(badPort.exitCode, 1);
+    EXPECT_TRUE(badPort.err.contains(
+        QStringLiteral("Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.")));
+    EXPECT_TRUE(badPort.out.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,258 @@
+// The upload command: its checks, its log and what lands on the server.
+
+#include "FtpGuiFixture.h"
+#include "platform/Folders.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QThread>
+
+using namespace ftpact;
+
+namespace {
+
+QString tempFile()
+{
+    return Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
+}
+
+// --- Checks before any connection --------------------------------------------
+
+struct CheckCase
+{
+    const char* server;
+    const char* rssName;
+    const char* port;
+    const char* message;
+    const char* portAfter;
+};
+
+class UploadChecks : public FtpGuiTest, public ::testing::WithParamInterface<CheckCase>
+{
+};
+
+TEST_P(UploadChecks, RefuseWithTheirMessageBeforeAnyConnection)
+{
+    const CheckCase& c = GetParam();
+    QFile::remove(tempFile());
+    setFtpFields(QString::fromUtf8(c.server), QString::fromUtf8(c.port), QStringLiteral("anna"),
+                 QStringLiteral("pw"));
+    form->textControl(u"edtFileNameRSS")->setText(QString::fromUtf8(c.rssName));
+    trigger("actUpload");
+    EXPECT_EQ(ui.messages, QStringList{QString::fromUtf8(c.message)});
+    EXPECT_TRUE(ui.errors.isEmpty());
+    EXPECT_EQ(field("edtFTPPort"), QString::fromUtf8(c.portAfter));
+    // The RSS file is written before the checks; no log window appears.
+    EXPECT_TRUE(QFile::exists(tempFile()));
+    EXPECT_FALSE(form->ftpLog().isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, UploadChecks,
+    ::testing::Values(
+        // The first failing check ends it: the port is not looked at.
+        CheckCase{"", "", "abc",
+                  "Fehler: Kein FTP-Server angegeben. Bitte geben Sie einen FTP-Server an.", "abc"},
+        CheckCase{"127.0.0.1", "", "abc",
+                  "Fehler: Kein RSS-Dateiname angeben. Bitte geben Sie eine RSS-Datei für den "
+                  "FTP-Upload an.",
+                  "abc"},
+        CheckCase{"127.0.0.1", "rss.xml", "abc",
+                  "Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.", "21"},
+        CheckCase{"127.0.0.1", "rss.xml", "21 ",
+                  "Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.", "21"}));
+
+// --- Against pyftpdlib -------------------------------------------------------
+
+struct ModeCase
+{
+    bool passive;
+    const char* folder; // as typed into the folder field
+    const char* diskFolder;
+};
+
+class UploadToPyftpdlib : public FtpGuiTest, public ::testing::WithParamInterface<ModeCase>
+{
+};
+
+TEST_P(UploadToPyftpdlib, StoresTheRssFileAndLogsEachStep)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("htdocs/feed")));
+    FtpServerProcess server;
+    startPyftpdlib(server, home.path());
+    const QString folder = QString::fromUtf8(GetParam().folder);
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anna"), QStringLiteral("geheim"), folder, GetParam().passive);
+    form->textControl(u"edtFileNameRSS")->setText(QStringLiteral("neu.xml"));
+    setTitle(QStringLiteral("Erster Lauf"));
+
+    trigger("actUpload");
+    ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_TRUE(form->ftpLog().isVisible());
+    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder));
+    const QString stored =
+        QDir(home.filePath(QString::fromUtf8(GetParam().diskFolder))).filePath("neu.xml");
+    EXPECT_EQ(fileBytes(stored), fileBytes(tempFile()));
+    EXPECT_TRUE(fileBytes(stored).contains("Erster Lauf"));
+
+    // A second run clears the log and replaces the file.
+    setTitle(QStringLiteral("Zweiter Lauf"));
+    trigger("actUpload");
+    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder));
+    EXPECT_TRUE(fileBytes(stored).contains("Zweiter Lauf"));
+    EXPECT_FALSE(form->ftpLog().lines().join('\n').contains(QStringLiteral("geheim")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, UploadToPyftpdlib,
+                         ::testing::Values(ModeCase{true, "", ""},
+                                           ModeCase{false, "/htdocs/feed", "htdocs/feed"},
+                                           ModeCase{true, "htdocs", "htdocs"}),
+                         [](const auto& info) {
+                             return std::string(info.param.passive ? "passive" : "active") +
+                                    (info.param.folder[0] ? "_folder" : "_loginFolder") +
+                                    std::to_string(info.index);
+                         });
+
+TEST_F(FtpGuiTest, MissingFolderEndsWithTheServersAnswerToCwd)
+{
+    QTemporaryDir home;
+    FtpServerProcess server;
+    startPyftpdlib(server, home.path());
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anna"), QStringLiteral("geheim"), QStringLiteral("/gibtsnicht"));
+    trigger("actUpload");
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+    const QStringList lines = form->ftpLog().lines();
+    const QStringList head = {
+        QStringLiteral("Versuche Verbindung aufzunehmen..."), QStringLiteral("Username: anna"),
+        QStringLiteral("Passwort: ********"), QStringLiteral("Verbindung hergestellt!")};
+    ASSERT_EQ(lines.size(), head.size() + uploadErrorHint().size() + 1)
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.mid(0, head.size()), head);
+    EXPECT_EQ(lines.mid(head.size(), uploadErrorHint().size()), uploadErrorHint());
+    EXPECT_EQ(lines.back(), QStringLiteral("No such file or directory."));
+    EXPECT_TRUE(QDir(home.path()).entryList(QDir::Files).isEmpty());
+}
+
+// --- Against the scripted server ---------------------------------------------
+
+struct RefusalCase
+{
+    const char* command;
+    QStringList linesBeforeHint;
+    QString lastCommand; // after a refused login the client has closed already
+};
+
+class UploadRefused : public FtpGuiTest, public ::testing::WithParamInterface<RefusalCase>
+{
+};
+
+TEST_P(UploadRefused, LogsEachReplyLineAndClosesTheConnection)
+{
+    ScriptedFtpServer server;
+    server.on(QString::fromLatin1(GetParam().command),
+              {reply("530-Nicht erlaubt.\r\n530 Bitte erneut versuchen.\r\n")});
+    server.start();
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anna"), QStringLiteral("falsch"), QStringLiteral("/www"));
+    trigger("actUpload");
+    EXPECT_TRUE(ui.errors.isEmpty());
+    const QStringList expected =
+        GetParam().linesBeforeHint + uploadErrorHint() +
+        QStringList{QStringLiteral("Nicht erlaubt."), QStringLiteral("Bitte erneut versuchen.")};
+    EXPECT_EQ(form->ftpLog().lines(), expected);
+    EXPECT_EQ(server.transcript().back(), GetParam().lastCommand);
+    QElapsedTimer waited;
+    waited.start();
+    while (server.sessionsEnded() < 1 && waited.elapsed() < 5000)
+        QThread::msleep(10);
+    EXPECT_EQ(server.sessionsEnded(), 1);
+}
+
+const QStringList kLoginLines = {QStringLiteral("Versuche Verbindung aufzunehmen..."),
+                                 QStringLiteral("Username: anna"),
+                                 QStringLiteral("Passwort: ********")};
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, UploadRefused,
+    ::testing::Values(RefusalCase{"PASS", kLoginLines, QStringLiteral("PASS falsch")},
+                      RefusalCase{"CWD", kLoginLines + QStringList{"Verbindung hergestellt!"},
+                                  QStringLiteral("QUIT")},
+                      RefusalCase{"STOR",
+                                  kLoginLines + QStringList{"Verbindung hergestellt!",
+                                                            "Verzeichniswechsel nach: /www"},
+                                  QStringLiteral("QUIT")}),
+    [](const auto& info) { return std::string(info.param.command); });
+
+TEST_F(FtpGuiTest, NetworkFailureGoesToTheErrorReportAndKeepsTheLog)
+{
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        closedPort = probe.serverPort();
+    }
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(closedPort), QStringLiteral("anna"),
+                 QStringLiteral("pw"));
+    trigger("actUpload");
+    EXPECT_EQ(ui.errors.size(), 1);
+    EXPECT_EQ(form->ftpLog().lines().size(), 3);
+}
+
+TEST_F(FtpGuiTest, PortZeroIsReportedWithAText)
+{
+    setFtpFields(QStringLiteral("127.0.0.1"), QStringLiteral("65536"), QStringLiteral("anna"),
+                 QStringLiteral("pw"));
+    trigger("actUpload");
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].contains(QStringLiteral("65536")));
+}
+
+TEST_F(FtpGuiTest, CancelEndsAHangingUploadAndClosesItsConnection)
+{
+    ScriptedFtpServer server;
+    server.on("PASS", {}); // never answers
+    server.start();
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anna"), QStringLiteral("pw"));
+    cancelWhenBoxShows();
+    trigger("actUpload");
+    EXPECT_TRUE(ui.errors.isEmpty());
+    EXPECT_EQ(form->ftpLog().lines().back(), QStringLiteral("Vorgang abgebrochen."));
+    QElapsedTimer waited;
+    waited.start();
+    while (server.sessionsEnded() < 1 && waited.elapsed() < 5000)
+        QThread::msleep(10);
+    EXPECT_EQ(server.sessionsEnded(), 1);
+}
+
+// --- vsftpd (needs root) -----------------------------------------------------
+
+TEST_F(FtpGuiTest, UploadToVsftpd)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "vsftpd tests need root; skipped";
+    QTemporaryDir top;
+    const QString root = top.filePath(QStringLiteral("root"));
+    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/upload")));
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                          QFileDevice::ExeOther;
+    QFile::setPermissions(root, readable);
+    QFile::setPermissions(top.path(), readable);
+    QFile::setPermissions(root + QStringLiteral("/upload"), readable | QFileDevice::WriteOther);
+    FtpServerProcess server;
+    QString failure;
+    ASSERT_TRUE(server.startVsftpd(root, top.path(), &failure)) << failure.toStdString();
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anonymous"), QString(), QStringLiteral("upload"));
+    trigger("actUpload");
+    ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+    EXPECT_EQ(form->ftpLog().lines(),
+              successLog(QStringLiteral("anonymous"), QStringLiteral("upload")));
+    EXPECT_EQ(fileBytes(root + QStringLiteral("/upload/rss.xml")), fileBytes(tempFile()));
+}
+
+} // namespace
