@@ -14,7 +14,7 @@ program="$build_dir/bin/tavistrel"
 
 # Headless options need no display and no editor.
 case "${1:-}" in
-    --export-rss | --help | --version) exec "$program" "$@" ;;
+    --export-rss | --upload | --help | --version) exec "$program" "$@" ;;
 esac
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -63,6 +63,22 @@ int showVersion(const QStringList&)
     return kSuccess;
 }
 
+// Reads a project file for a headless mode; reports the failure itself.
+std::optional<FeedDocument> readProject(const QString& projectPath)
+{
+    if (!QFileInfo(projectPath).isFile()) {
+        fail(QStringLiteral("Die Projektdatei \"%1\" existiert nicht.").arg(projectPath));
+        return std::nullopt;
+    }
+    try {
+        return ProjectFile::LoadProjectFile(projectPath);
+    } catch (const Error& e) {
+        fail(QStringLiteral("Die Projektdatei \"%1\" kann nicht gelesen werden. %2\n(%3)")
+                 .arg(projectPath, kNotAProjectFileMessage, e.message()));
+        return std::nullopt;
+    }
+}
+
 // The RSS file name setting names the file on the FTP server; beside the
 // project it may only be a plain file name, so that a project from elsewhere
 // cannot place its output in another folder.
@@ -80,19 +96,10 @@ int exportRss(const QStringList& args)
         return kUsageError;
     }
     const QString projectPath = args[0];
-    if (!QFileInfo(projectPath).isFile()) {
-        fail(QStringLiteral("Die Projektdatei \"%1\" existiert nicht.").arg(projectPath));
+    const std::optional<FeedDocument> read = readProject(projectPath);
+    if (!read)
         return kFailure;
-    }
-
-    FeedDocument document;
-    try {
-        document = ProjectFile::LoadProjectFile(projectPath);
-    } catch (const Error& e) {
-        fail(QStringLiteral("Die Projektdatei \"%1\" kann nicht gelesen werden. %2\n(%3)")
-                 .arg(projectPath, kNotAProjectFileMessage, e.message()));
-        return kFailure;
-    }
+    const FeedDocument& document = *read;
 
     QString outPath;
     if (args.size() == 2) {
@@ -125,22 +132,6 @@ int exportRss(const QStringList& args)
     print(stdout, QStringLiteral("RSS-Datei geschrieben: %1")
                       .arg(QDir::toNativeSeparators(QFileInfo(outPath).absoluteFilePath())));
     return kSuccess;
-}
-
-// Reads a project file for a headless mode; reports the failure itself.
-std::optional<FeedDocument> readProject(const QString& projectPath)
-{
-    if (!QFileInfo(projectPath).isFile()) {
-        fail(QStringLiteral("Die Projektdatei \"%1\" existiert nicht.").arg(projectPath));
-        return std::nullopt;
-    }
-    try {
-        return ProjectFile::LoadProjectFile(projectPath);
-    } catch (const Error& e) {
-        fail(QStringLiteral("Die Projektdatei \"%1\" kann nicht gelesen werden. %2\n(%3)")
-                 .arg(projectPath, kNotAProjectFileMessage, e.message()));
-        return std::nullopt;
-    }
 }
 
 // The checks of the editor's upload, with its messages.
