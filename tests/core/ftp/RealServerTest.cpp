@@ -2,6 +2,7 @@
 // and vsftpd (LIST in Unix format), in passive and active mode.
 
 #include "ftp/IdFTP.h"
+#include "support/StoredFile.h"
 #include "support/FtpServerProcess.h"
 
 #include <QDir>
@@ -72,10 +73,12 @@ void runSession(TIdFTP& ftp, const QString& uploadDir, const QString& uploadDisk
     const QString local = QDir(uploadDisk).filePath(QStringLiteral("../local.bin"));
     ftp.SetTransferType(ftBinary);
     ftp.Put(local, QStringLiteral("feed.bin"));
-    EXPECT_EQ(readFile(QDir(uploadDisk).filePath(QStringLiteral("feed.bin"))), uploadBytes());
+    EXPECT_EQ(storedFileBytes(QDir(uploadDisk).filePath(QStringLiteral("feed.bin")), uploadBytes()),
+              uploadBytes());
     ftp.SetTransferType(ftASCII);
     ftp.Put(local, QStringLiteral("feed.xml"));
-    EXPECT_EQ(readFile(QDir(uploadDisk).filePath(QStringLiteral("feed.xml"))), asciiStored);
+    EXPECT_EQ(storedFileBytes(QDir(uploadDisk).filePath(QStringLiteral("feed.xml")), asciiStored),
+              asciiStored);
     ftp.List();
     const TIdFTPListItem* stored = find(ftp.DirectoryListing(), QStringLiteral("feed.bin"));
     ASSERT_TRUE(stored);

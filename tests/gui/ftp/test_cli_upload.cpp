@@ -1,6 +1,7 @@
 // tavistrel --upload run as its own process, without a display.
 
 #include "document/ProjectFile.h"
+#include "support/StoredFile.h"
 #include "support/FtpServerProcess.h"
 
 #include <QDir>
@@ -94,7 +95,7 @@ TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
         run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, kSuccess.arg("anna", "www"));
-    const QByteArray stored = readFile(home.filePath(QStringLiteral("www/feed.xml")));
+    const QByteArray stored = storedFileBytes(home.filePath(QStringLiteral("www/feed.xml")), builtRss());
     EXPECT_EQ(stored, builtRss());
     EXPECT_TRUE(stored.contains("Vereinsnachrichten"));
     EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("geheim-123")));
@@ -135,7 +136,7 @@ TEST_F(CliUpload, StoresTheFileAgainstVsftpd)
     const ProgramRun r = run({"--upload", writeProject(server.port(), "anonymous", "", "/upload")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, kSuccess.arg("anonymous", "/upload"));
-    EXPECT_EQ(readFile(root + QStringLiteral("/upload/feed.xml")), builtRss());
+    EXPECT_EQ(storedFileBytes(root + QStringLiteral("/upload/feed.xml"), builtRss()), builtRss());
 }
 
 TEST_F(CliUpload, RefusesBadArgumentsAndSettings)

@@ -1,6 +1,7 @@
 // The upload command: its checks, its log and what lands on the server.
 
 #include "FtpGuiFixture.h"
+#include "support/StoredFile.h"
 #include "platform/Folders.h"
 
 #include <QElapsedTimer>
@@ -94,14 +95,14 @@ TEST_P(UploadToPyftpdlib, StoresTheRssFileAndLogsEachStep)
     EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder));
     const QString stored =
         QDir(home.filePath(QString::fromUtf8(GetParam().diskFolder))).filePath("neu.xml");
-    EXPECT_EQ(fileBytes(stored), fileBytes(tempFile()));
+    EXPECT_EQ(storedFileBytes(stored, fileBytes(tempFile())), fileBytes(tempFile()));
     EXPECT_TRUE(fileBytes(stored).contains("Erster Lauf"));
 
     // A second run clears the log and replaces the file.
     setTitle(QStringLiteral("Zweiter Lauf"));
     trigger("actUpload");
     EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder));
-    EXPECT_TRUE(fileBytes(stored).contains("Zweiter Lauf"));
+    EXPECT_TRUE(storedFileBytes(stored, fileBytes(tempFile())).contains("Zweiter Lauf"));
     EXPECT_FALSE(form->ftpLog().lines().join('\n').contains(QStringLiteral("geheim")));
 }
 
@@ -252,7 +253,8 @@ TEST_F(FtpGuiTest, UploadToVsftpd)
     ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     EXPECT_EQ(form->ftpLog().lines(),
               successLog(QStringLiteral("anonymous"), QStringLiteral("upload")));
-    EXPECT_EQ(fileBytes(root + QStringLiteral("/upload/rss.xml")), fileBytes(tempFile()));
+    EXPECT_EQ(storedFileBytes(root + QStringLiteral("/upload/rss.xml"), fileBytes(tempFile())),
+              fileBytes(tempFile()));
 }
 
 } // namespace
