@@ -20,11 +20,13 @@ namespace {
 struct Column
 {
     const char* caption;
-    int width; // 0: the list's default
+    int width;
 };
 
+// A port is a few digits; with a narrow port column all six columns fit the
+// window's width.
 const Column kColumns[] = {
-    {"Profilname", 120},   {"Server", 120},   {"Port", 0},
+    {"Profilname", 120},   {"Server", 120},   {"Port", 50},
     {"Benutzername", 120}, {"Passwort", 120}, {"Passivmodus?", 100},
 };
 
@@ -102,8 +104,7 @@ TftpProfiles::TftpProfiles(UserInteraction& ui, TfrmFTPLog& log, const QString& 
     for (int c = 0; c < int(std::size(kColumns)); ++c) {
         lstFTP->setHorizontalHeaderItem(
             c, new QTableWidgetItem(QString::fromUtf8(kColumns[c].caption)));
-        if (kColumns[c].width)
-            lstFTP->setColumnWidth(c, kColumns[c].width);
+        lstFTP->setColumnWidth(c, kColumns[c].width);
     }
     connect(lstFTP, &QTableWidget::itemDoubleClicked, this,
             [this] { runCommand(m_ui, this, [this] { lstFTPDblClick(); }); });

@@ -7,8 +7,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TfrmFTPLog::TfrmFTPLog(QWidget* owner) : QDialog(owner)
+TfrmFTPLog::TfrmFTPLog(QWidget* owner) : QDialog(nullptr), m_owner(owner)
 {
+    if (owner)
+        connect(owner, &QObject::destroyed, this, [this] { delete this; });
     setObjectName(QStringLiteral("frmFTPLog"));
     setWindowTitle(QStringLiteral("FTP-Log"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
@@ -36,8 +38,8 @@ TfrmFTPLog::TfrmFTPLog(QWidget* owner) : QDialog(owner)
 
 void TfrmFTPLog::showLog()
 {
-    if (!m_placed && parentWidget()) {
-        move(parentWidget()->window()->geometry().center() - rect().center());
+    if (!m_placed && m_owner) {
+        move(m_owner->window()->geometry().center() - rect().center());
         m_placed = true;
     }
     show();

@@ -3,6 +3,7 @@
 #include "ftp/FtpPublish.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
 
 class QPlainTextEdit;
@@ -12,6 +13,11 @@ class QPushButton;
 // The FTP log window: one for the whole program, shared by the upload and
 // the profile editor's connection test. Shown without being modal; each run
 // clears it and adds its lines as they happen.
+//
+// It is a window of its own rather than a child window of its owner: a child
+// would be blocked by every dialog that is modal to the owner (the profiles
+// window, the profile editor), and the log of a connection test could then
+// not be closed while the editor is open. It is destroyed with its owner.
 class TfrmFTPLog : public QDialog
 {
     Q_OBJECT
@@ -39,5 +45,6 @@ public:
 private:
     QPlainTextEdit* memoLog;
     QPushButton* SpeedButton1;
+    QPointer<QWidget> m_owner;
     bool m_placed = false;
 };

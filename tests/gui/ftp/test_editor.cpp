@@ -5,6 +5,7 @@
 #include "ftp/uFTPEdit.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QThread>
 
 using namespace ftpact;
@@ -182,6 +183,49 @@ TEST_F(EditorTest, CancelledConnectionTestSaysSo)
     editor.btTestClick();
     EXPECT_TRUE(ui.errors.isEmpty());
     EXPECT_EQ(log.lines(), kTestLogin + QStringList{"Vorgang abgebrochen."});
+}
+
+// Records whether a window is blocked by a modal dialog.
+class BlockWatcher : public QObject
+{
+public:
+    bool blocked = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::WindowBlocked)
+            blocked = true;
+        else if (event->type() == QEvent::WindowUnblocked)
+            blocked = false;
+        return false;
+    }
+};
+
+// The editor is modal to the profiles window, which is modal to the main
+// window; the log of a connection test must still take clicks (its
+// "Schließen") while the editor is open.
+TEST(FtpLogWindow, StaysUsableBesideDialogsModalToItsOwner)
+{
+    auto* owner = new QWidget;
+    owner->show();
+    QPointer<TfrmFTPLog> log = new TfrmFTPLog(owner);
+    BlockWatcher watcher;
+    log->installEventFilter(&watcher);
+    {
+        QDialog profiles(owner);
+        profiles.setWindowModality(Qt::WindowModal);
+        profiles.show();
+        QDialog editor(&profiles);
+        editor.setWindowModality(Qt::WindowModal);
+        editor.show();
+        log->showLog();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(watcher.blocked);
+    }
+    // It goes with its owner.
+    delete owner;
+    EXPECT_TRUE(log.isNull());
 }
 
 } // namespace
