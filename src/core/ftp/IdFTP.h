@@ -130,6 +130,8 @@ public:
     // it). Name resolution, which the platform does in one blocking call,
     // is not cut short; the operation ends right after it.
     void Abort() { m_abortRequested.store(true); }
+    // Withdraws an Abort() that came too late for the operation it was meant for.
+    void ResetAbort() { m_abortRequested.store(false); }
 
     // What the session learnt: SYST's first line, the SITE ZONE offset.
     QString SystemDescription() const { return m_systemDescription; }

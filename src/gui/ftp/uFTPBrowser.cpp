@@ -210,6 +210,8 @@ void TfrmFTPBrowser::AddWireLines(const QString& prefix, QString text)
 FtpWorker::Outcome TfrmFTPBrowser::runStep(const std::function<void()>& step)
 {
     const FtpWorker::Outcome outcome = m_worker.run(step, [this] { m_ftp->Abort(); });
+    // A cancel pressed as the step ended must not fail the next one.
+    m_ftp->ResetAbort();
     if (outcome.cancelled && outcome.error)
         addStatusItem(FtpPublish::kCancelledLine);
     return outcome;
