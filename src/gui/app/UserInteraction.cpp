@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
-
 #include <exception>
 
 namespace {

@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QHash>
 #include <QString>
-
 #include <functional>
 #include <optional>
 
