@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
-
 #include <exception>
 
 namespace {
@@ -71,15 +70,21 @@ QString QtUserInteraction::toQtFilter(const QString& filter)
     return labels.join(QStringLiteral(";;"));
 }
 
+QString QtUserInteraction::folderKey(bool save, const QString& filter)
+{
+    return (save ? QStringLiteral("save|") : QStringLiteral("open|")) + filter;
+}
+
 QString QtUserInteraction::getOpenFileName(QWidget* parent, const QString& filter)
 {
-    QFileDialog dialog(parent, QString(), m_lastFolder, toQtFilter(filter));
+    const QString key = folderKey(false, filter);
+    QFileDialog dialog(parent, QString(), m_lastFolders.value(key), toQtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString path = dialog.selectedFiles().constFirst();
-    m_lastFolder = QFileInfo(path).absolutePath();
+    m_lastFolders[key] = QFileInfo(path).absolutePath();
     return path;
 }
 
@@ -87,7 +92,8 @@ QString QtUserInteraction::getSaveFileName(QWidget* parent, const QString& filte
                                            const QString& defaultSuffix,
                                            const QString& proposedName)
 {
-    QFileDialog dialog(parent, QString(), m_lastFolder, toQtFilter(filter));
+    const QString key = folderKey(true, filter);
+    QFileDialog dialog(parent, QString(), m_lastFolders.value(key), toQtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // The commands ask about overwriting themselves.
@@ -97,7 +103,7 @@ QString QtUserInteraction::getSaveFileName(QWidget* parent, const QString& filte
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString path = dialog.selectedFiles().constFirst();
-    m_lastFolder = QFileInfo(path).absolutePath();
+    m_lastFolders[key] = QFileInfo(path).absolutePath();
     return path;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QString>
-
 #include <functional>
 #include <optional>
 
@@ -56,7 +56,11 @@ public:
     static QString toQtFilter(const QString& filter);
 
 private:
-    QString m_lastFolder;
+    // Each file dialog (open or save, told apart by its filter) opens in the
+    // folder it showed last, not in the one another dialog used.
+    static QString folderKey(bool save, const QString& filter);
+
+    QHash<QString, QString> m_lastFolders;
 };
 
 // The error report's text: a full stop is appended when the text ends in a

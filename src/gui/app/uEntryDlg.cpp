@@ -89,6 +89,9 @@ QWidget* TfrmEntry::buildNewsPage()
     btShowHtml->setObjectName(QStringLiteral("btShowHtml"));
     btShowHtml->setFixedWidth(28);
     btShowHtml->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    // Else QDialog makes it the default button and Enter in a field opens
+    // the HTML editor.
+    btShowHtml->setAutoDefault(false);
     connect(btShowHtml, &QPushButton::clicked, this,
             [this] { runCommand(m_ui, this, [this] { btShowHtmlClick(); }); });
 

@@ -428,7 +428,11 @@ void TForm1::dropEvent(QDropEvent* event)
     if (paths.isEmpty())
         return;
     event->acceptProposedAction();
-    runCommand(m_ui, this, [&] { openDroppedFiles(paths); });
+    // The questions come after the drop has finished: a modal box inside the
+    // drop event would keep the dragging program waiting for its answer.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { runCommand(m_ui, this, [&] { openDroppedFiles(paths); }); },
+        Qt::QueuedConnection);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

@@ -3,7 +3,9 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QPushButton>
 #include <QTableWidget>
+#include <QKeyEvent>
 #include <QTimeEdit>
 
 using Answer = UserInteraction::Answer;
@@ -207,4 +209,22 @@ TEST_F(EntriesTest, ProjectWithoutEntriesShowsAnEmptyList)
     trigger("actNew");
     EXPECT_EQ(list->rowCount(), 0);
     EXPECT_TRUE(form->entries().isEmpty());
+}
+
+TEST_F(EntriesTest, EnterAndEscapeInTheShownDialogPressNoButton)
+{
+    TfrmEntry dialog(form.get(), ui, &fixedNow);
+    focus(field(dialog, "edtTitel"));
+    // A default button would be pressed by Enter; fail here rather than open
+    // a modal editor below.
+    for (QPushButton* button : dialog.findChildren<QPushButton*>())
+        ASSERT_FALSE(button->isDefault()) << button->objectName().toStdString();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(field(dialog, "edtTitel"), &press);
+        EXPECT_TRUE(dialog.isVisible()) << key;
+        EXPECT_EQ(dialog.result(), 0) << key;
+    }
+    EXPECT_TRUE(ui.errors.isEmpty());
+    dialog.hide();
 }
