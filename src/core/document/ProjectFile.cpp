@@ -116,6 +116,10 @@ QString encodeBoolean(bool value) { return value ? QStringLiteral("-1") : QStrin
 
 bool decodeBoolean(const QString& text)
 {
+    if (text == u"-1")
+        return true;
+    if (text == u"0")
+        return false;
     bool isNumber = false;
     const double number = text.toDouble(&isNumber);
     if (isNumber)

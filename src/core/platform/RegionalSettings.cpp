@@ -66,6 +66,26 @@ std::optional<QDate> dateFromParts(QStringView text, QStringView separator,
     return date;
 }
 
+// Digits at the given places of a text of exactly that layout, e.g. "dd.dd.dddd".
+bool digitsAt(QStringView text, QStringView layout)
+{
+    if (text.size() != layout.size())
+        return false;
+    for (qsizetype i = 0; i < layout.size(); ++i) {
+        if (layout[i] == u'd' ? !text[i].isDigit() : text[i] != layout[i])
+            return false;
+    }
+    return true;
+}
+
+int number(QStringView digits)
+{
+    int value = 0;
+    for (const QChar c : digits)
+        value = value * 10 + c.digitValue();
+    return value;
+}
+
 } // namespace
 
 RegionalSettings RegionalSettings::fromLocale(const QLocale& locale)
@@ -137,6 +157,16 @@ QString RegionalSettings::formatDate(QDate date) const
 
 std::optional<QDate> RegionalSettings::parseDate(QStringView text) const
 {
+    // What files hold most of the time, read without splitting: large
+    // projects have thousands of dates. Only where the settings could not
+    // read the same text another way.
+    const bool dotsMeanDayFirst = dateSeparator != u"." || dateOrder == DateOrder::DayMonthYear;
+    if (dotsMeanDayFirst && digitsAt(text, u"dd.dd.dddd")) {
+        const QDate date(number(text.mid(6, 4)), number(text.mid(3, 2)), number(text.mid(0, 2)));
+        if (date.isValid())
+            return date;
+        return std::nullopt;
+    }
     if (auto date = dateFromParts(text, dateSeparator, dateOrder))
         return date;
     if (auto date = dateFromParts(text, u".", DateOrder::DayMonthYear))
@@ -166,6 +196,12 @@ QString RegionalSettings::formatTime(QTime time) const
 
 std::optional<QTime> RegionalSettings::parseTime(QStringView text) const
 {
+    if (digitsAt(text, u"dd:dd:dd")) {
+        const QTime time(number(text.mid(0, 2)), number(text.mid(3, 2)), number(text.mid(6, 2)));
+        if (time.isValid())
+            return time;
+        return std::nullopt;
+    }
     QString rest = text.trimmed().toString();
     if (rest.isEmpty())
         return std::nullopt;

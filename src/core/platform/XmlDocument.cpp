@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringEncoder>
 
 #include <pugixml.hpp>
 
@@ -58,24 +59,14 @@ bool isBlank(const char* text)
     return true;
 }
 
-// The parser already drops blank text between elements; text that becomes
-// blank only through character references (a stored "&#13;\n") goes too.
-void dropBlankText(pugi::xml_node root)
+// The parser drops blank text itself; text that is blank only through
+// character references (a stored "&#13;\n") stays in the tree and is
+// skipped here, so every blank text node is invisible to callers.
+pugi::xml_node skipBlank(pugi::xml_node node)
 {
-    // Iterative walk in document order: deep nesting must not exhaust the stack.
-    pugi::xml_node node = root.first_child();
-    while (node) {
-        pugi::xml_node next = node.first_child();
-        if (!next) {
-            next = node;
-            while (next != root && !next.next_sibling())
-                next = next.parent();
-            next = next == root ? pugi::xml_node() : next.next_sibling();
-        }
-        if (node.type() == pugi::node_pcdata && isBlank(node.value()))
-            node.parent().remove_child(node);
-        node = next;
-    }
+    while (node && node.type() == pugi::node_pcdata && isBlank(node.value()))
+        node = node.next_sibling();
+    return node;
 }
 
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments;
@@ -123,25 +114,31 @@ void XmlNode::setText(const QString& text)
     pugi::xml_node node = wrap(m_node);
     while (node.first_child())
         node.remove_child(node.first_child());
-    if (!text.isEmpty())
-        node.append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
+    if (text.isEmpty())
+        return;
+    // Encoded into one reused buffer: a large project sets many thousands
+    // of values, and pugixml copies each anyway.
+    thread_local QByteArray buffer;
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    buffer.resize(encoder.requiredSpace(text.size()));
+    const char* end = encoder.appendToBuffer(buffer.data(), text);
+    node.append_child(pugi::node_pcdata).set_value(buffer.constData(), size_t(end - buffer.constData()));
 }
 
 QString XmlNode::text() const
 {
-    pugi::xml_node node = wrap(m_node);
-    pugi::xml_node first = node.first_child();
+    const pugi::xml_node first = skipBlank(wrap(m_node).first_child());
     if (!first)
         return {};
-    if (isTextNode(first) && !first.next_sibling())
+    if (isTextNode(first) && !skipBlank(first.next_sibling()))
         return QString::fromUtf8(first.value());
     throw XmlError(QStringLiteral("Element \"%1\" does not contain a single text node").arg(name()));
 }
 
 QString XmlNode::plainText() const noexcept
 {
-    pugi::xml_node first = wrap(m_node).first_child();
-    if (first && isTextNode(first) && !first.next_sibling())
+    const pugi::xml_node first = skipBlank(wrap(m_node).first_child());
+    if (first && isTextNode(first) && !skipBlank(first.next_sibling()))
         return QString::fromUtf8(first.value());
     return {};
 }
@@ -156,21 +153,30 @@ XmlNode XmlNode::findChild(const char* utf8Name) const
 int XmlNode::childCount() const
 {
     int count = 0;
-    for (pugi::xml_node c = wrap(m_node).first_child(); c; c = c.next_sibling())
+    for (XmlNode c = firstChild(); c; c = c.nextSibling())
         ++count;
     return count;
 }
 
 XmlNode XmlNode::childAt(int index) const
 {
-    pugi::xml_node c = wrap(m_node).first_child();
+    if (index < 0)
+        return {};
+    XmlNode c = firstChild();
     for (int i = 0; c && i < index; ++i)
-        c = c.next_sibling();
-    return index < 0 ? XmlNode() : XmlNode(c.internal_object());
+        c = c.nextSibling();
+    return c;
 }
 
-XmlNode XmlNode::firstChild() const { return XmlNode(wrap(m_node).first_child().internal_object()); }
-XmlNode XmlNode::nextSibling() const { return XmlNode(wrap(m_node).next_sibling().internal_object()); }
+XmlNode XmlNode::firstChild() const
+{
+    return XmlNode(skipBlank(wrap(m_node).first_child()).internal_object());
+}
+
+XmlNode XmlNode::nextSibling() const
+{
+    return XmlNode(skipBlank(wrap(m_node).next_sibling()).internal_object());
+}
 
 bool XmlNode::removeChild(const QString& name)
 {
@@ -248,7 +254,6 @@ void XmlDocument::parseOwnBuffer(const std::function<QByteArray()>& original)
         reset();
         throw XmlError(parseErrorText(QStringLiteral("No document element found"), original(), 0));
     }
-    dropBlankText(m_doc->document_element());
 }
 
 XmlNode XmlDocument::documentElement() const
