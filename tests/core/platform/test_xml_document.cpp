@@ -76,6 +76,22 @@ TEST(XmlDocument, ParsingDropsWhitespaceTextAndKeepsComments)
     EXPECT_TRUE(root.childAt(3).isNull());
 }
 
+// Text that is blank only through character references counts as blank too,
+// as an element's content and between elements.
+TEST(XmlDocument, BlankTextFromCharacterReferencesIsInvisible)
+{
+    XmlDocument doc;
+    doc.loadFromData("<r>&#13;\n<a>&#13;&#10; &#9;</a>&#32;<!--c-->&#13;<b>x</b>&#10;</r>");
+    const XmlNode root = doc.documentElement();
+    ASSERT_EQ(root.childCount(), 3);
+    EXPECT_EQ(root.firstChild().name(), "a");
+    EXPECT_EQ(root.childAt(0).text(), "");
+    EXPECT_EQ(root.childAt(0).plainText(), "");
+    EXPECT_TRUE(root.childAt(1).isComment());
+    EXPECT_EQ(root.childAt(2).text(), "x");
+    EXPECT_TRUE(root.childAt(2).nextSibling().isNull());
+}
+
 TEST(XmlDocument, TextOfMixedContentIsAnError)
 {
     XmlDocument doc;
