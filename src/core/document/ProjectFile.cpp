@@ -1,5 +1,6 @@
 #include "ProjectFile.h"
 
+#include "platform/BooleanText.h"
 #include "platform/RegionalSettings.h"
 
 #include <functional>
@@ -112,22 +113,12 @@ QString ReadChildText(const char* name, XmlNode node) { return ReadElementText(n
 
 QString ReadElementText(XmlNode element) { return applyLineBreakRule(element.plainText()); }
 
-QString encodeBoolean(bool value) { return value ? QStringLiteral("-1") : QStringLiteral("0"); }
+QString encodeBoolean(bool value) { return BooleanText::write(value); }
 
 bool decodeBoolean(const QString& text)
 {
-    if (text == u"-1")
-        return true;
-    if (text == u"0")
-        return false;
-    bool isNumber = false;
-    const double number = text.toDouble(&isNumber);
-    if (isNumber)
-        return number != 0.0;
-    if (text.compare(u"true", Qt::CaseInsensitive) == 0)
-        return true;
-    if (text.compare(u"false", Qt::CaseInsensitive) == 0)
-        return false;
+    if (const auto value = BooleanText::read(text))
+        return *value;
     throw ProjectFileError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
 }
 

@@ -1,12 +1,12 @@
 #include "FtpProfileStore.h"
 
+#include "platform/BooleanText.h"
 #include "platform/Error.h"
 #include "platform/Folders.h"
 #include "platform/XmlDocument.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 
 namespace FtpProfileStore {
 namespace {
@@ -17,20 +17,7 @@ QString childText(XmlNode node, const char* name) { return node.findChild(name).
 
 QString defaultPath() { return Folders::appDataFolder() + QStringLiteral("/profiles.xml"); }
 
-std::optional<bool> parseBoolean(const QString& text)
-{
-    bool isNumber = false;
-    double number = QLocale::system().toDouble(text, &isNumber);
-    if (!isNumber)
-        number = text.toDouble(&isNumber);
-    if (isNumber)
-        return number != 0.0;
-    if (text.compare(u"true", Qt::CaseInsensitive) == 0)
-        return true;
-    if (text.compare(u"false", Qt::CaseInsensitive) == 0)
-        return false;
-    return std::nullopt;
-}
+std::optional<bool> parseBoolean(const QString& text) { return BooleanText::read(text); }
 
 LoadResult load(const QString& path)
 {
@@ -88,7 +75,7 @@ void save(const std::vector<TFtpProfile>& profiles, const QString& path, bool ke
         node.appendChild("port").setText(p.port);
         node.appendChild("benutzername").setText(p.benutzername);
         node.appendChild("passwort").setText(p.passwort);
-        node.appendChild("passiv").setText(p.passiv ? QStringLiteral("-1") : QStringLiteral("0"));
+        node.appendChild("passiv").setText(BooleanText::write(p.passiv));
     }
     xml.save(path, true);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 
+#include <QAction>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -144,4 +145,14 @@ void runCommand(UserInteraction& ui, QWidget* parent, const std::function<void()
     } catch (...) {
         ui.showError(parent, withFullStop(QStringLiteral("Unbekannter Fehler")));
     }
+}
+
+QAction* commandAction(QWidget* owner, UserInteraction& ui, const char* name,
+                       const QString& caption, const QIcon& icon, std::function<void()> handler)
+{
+    auto* action = new QAction(icon, caption, owner);
+    action->setObjectName(QString::fromLatin1(name));
+    QObject::connect(action, &QAction::triggered, owner,
+                     [&ui, owner, handler = std::move(handler)] { runCommand(ui, owner, handler); });
+    return action;
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+class QAction;
+class QIcon;
 class QWidget;
 
 // Everything a window asks of the user or tells them goes through this
@@ -70,3 +72,8 @@ QString withFullStop(QString text);
 // Runs one command; any error it throws ends the command and is shown by the
 // general error report, so nothing escapes into the event loop.
 void runCommand(UserInteraction& ui, QWidget* parent, const std::function<void()>& command);
+
+// An action owned by `owner`, named `name`, whose trigger runs `handler`
+// inside runCommand.
+QAction* commandAction(QWidget* owner, UserInteraction& ui, const char* name,
+                       const QString& caption, const QIcon& icon, std::function<void()> handler);

@@ -84,12 +84,8 @@ TfrmFTPBrowser::TfrmFTPBrowser(UserInteraction& ui, QWidget* owner)
 
     auto makeAction = [this](const char* name, const QString& caption, QStyle::StandardPixmap icon,
                              void (TfrmFTPBrowser::*handler)()) {
-        auto* action = new QAction(style()->standardIcon(icon), caption, this);
-        action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this, [this, handler] {
-            runCommand(m_ui, this, [this, handler] { (this->*handler)(); });
-        });
-        return action;
+        return commandAction(this, m_ui, name, caption, style()->standardIcon(icon),
+                             [this, handler] { (this->*handler)(); });
     };
     actConnect = makeAction("actConnect", QStringLiteral("Verbinden"), QStyle::SP_DriveNetIcon,
                             &TfrmFTPBrowser::actConnectExecute);

@@ -54,12 +54,8 @@ TftpProfiles::TftpProfiles(UserInteraction& ui, TfrmFTPLog& log, const QString& 
 
     auto makeAction = [this](const char* name, const QString& caption, QStyle::StandardPixmap icon,
                              void (TftpProfiles::*handler)()) {
-        auto* action = new QAction(style()->standardIcon(icon), caption, this);
-        action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this, [this, handler] {
-            runCommand(m_ui, this, [this, handler] { (this->*handler)(); });
-        });
-        return action;
+        return commandAction(this, m_ui, name, caption, style()->standardIcon(icon),
+                             [this, handler] { (this->*handler)(); });
     };
     QAction* actNew = makeAction("actNew", QStringLiteral("Neu"), QStyle::SP_FileIcon,
                                  &TftpProfiles::actNewExecute);
