@@ -132,3 +132,17 @@ bool FtpServerProcess::waitUntilAccepting(QString* failure)
     *failure = QStringLiteral("server did not accept connections");
     return false;
 }
+
+QString FtpServerProcess::makeVsftpdRoot(const QString& top)
+{
+    const QString root = top + QStringLiteral("/root");
+    QDir().mkpath(root + QStringLiteral("/upload"));
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                          QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                          QFileDevice::ExeOther;
+    // vsftpd refuses an anonymous root the ftp user could write to.
+    QFile::setPermissions(root, readable);
+    QFile::setPermissions(top, readable);
+    QFile::setPermissions(root + QStringLiteral("/upload"), readable | QFileDevice::WriteOther);
+    return root;
+}

@@ -17,6 +17,9 @@ public:
     // vsftpd with anonymous access to `root` (which must not be writable by
     // the ftp user; uploads go into a sub-folder). Needs root.
     bool startVsftpd(const QString& root, const QString& configDir, QString* failure);
+    // An anonymous root for vsftpd below `top`: read-only for the ftp user,
+    // with an "upload" folder it may write. Returns the root's path.
+    static QString makeVsftpdRoot(const QString& top);
 
     quint16 port() const { return m_port; }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 // Boolean values in the files: written "-1" and "0"; read as a number (true
@@ -9,7 +8,10 @@
 // letter case. Anything else, the empty text included, is no Boolean.
 namespace BooleanText {
 
-inline QString write(bool value) { return value ? QStringLiteral("-1") : QStringLiteral("0"); }
+inline QString write(bool value)
+{
+    return value ? QStringLiteral("-1") : QStringLiteral("0");
+}
 std::optional<bool> read(const QString& text);
 
 } // namespace BooleanText

@@ -152,7 +152,8 @@ QAction* commandAction(QWidget* owner, UserInteraction& ui, const char* name,
 {
     auto* action = new QAction(icon, caption, owner);
     action->setObjectName(QString::fromLatin1(name));
-    QObject::connect(action, &QAction::triggered, owner,
-                     [&ui, owner, handler = std::move(handler)] { runCommand(ui, owner, handler); });
+    QObject::connect(
+        action, &QAction::triggered, owner,
+        [&ui, owner, handler = std::move(handler)] { runCommand(ui, owner, handler); });
     return action;
 }

@@ -129,17 +129,8 @@ TEST_P(Vsftpd, SessionWithUnixListing)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "vsftpd tests need root; skipped";
-    // vsftpd refuses an anonymous root the ftp user can write to; uploads
-    // go into a sub-folder that it may write.
     QTemporaryDir top;
-    const QString root = top.filePath(QStringLiteral("root"));
-    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/upload")));
-    QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                    QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                    QFileDevice::ExeOther);
-    QFile::setPermissions(top.path(), QFile::permissions(root));
-    QFile::setPermissions(root + QStringLiteral("/upload"), QFileDevice::Permissions(0x7777));
+    const QString root = FtpServerProcess::makeVsftpdRoot(top.path());
     writeFile(root + QStringLiteral("/readme.txt"), "hello\n");
     writeFile(root + QStringLiteral("/local.bin"), uploadBytes());
 

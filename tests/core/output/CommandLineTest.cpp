@@ -1,6 +1,7 @@
 #include "document/ProjectFile.h"
 #include "output/Rss20.h"
 #include "platform/RegionalSettings.h"
+#include "support/ProgramRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,30 +15,12 @@
 // daylight saving time.
 namespace {
 
-struct Result
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Result = ProgramRun;
 
-Result runProgram(const QStringList& args)
+Result runHeadless(const QStringList& args)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QString::fromLatin1(name));
-    env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Berlin"));
-    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(TAVISTREL_PROGRAM_PATH), args);
-    Result r;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.exitCode = process.exitCode();
-    r.out = QString::fromUtf8(process.readAllStandardOutput());
-    r.err = QString::fromUtf8(process.readAllStandardError());
-    return r;
+    return runProgram(args, {{QStringLiteral("TZ"), QStringLiteral("Europe/Berlin")},
+                             {QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8")}});
 }
 
 QByteArray readFile(const QString& path)
@@ -85,7 +68,7 @@ TEST_F(CommandLineTest, ExportWritesTheGivenFile)
     Workspace w;
     w.saveProject();
     const QString out = w.dir.filePath(QStringLiteral("ausgabe.xml"));
-    const Result r = runProgram({"--export-rss", w.projectPath, out});
+    const Result r = runHeadless({"--export-rss", w.projectPath, out});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(out)) << r.out.toStdString();
@@ -103,7 +86,7 @@ TEST_F(CommandLineTest, ExportWithoutOutputGoesBesideTheProject)
     w.saveProject();
     const QString out = w.dir.filePath(QStringLiteral("feed.xml"));
     writeFile(out, "alt");
-    const Result r = runProgram({"--export-rss", w.projectPath});
+    const Result r = runHeadless({"--export-rss", w.projectPath});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(readFile(out).contains("<title>Sommerfest</title>"));
 }
@@ -198,7 +181,7 @@ TEST_F(CommandLineTest, FailuresWriteNothingAndSayWhy)
         const QStringList args = QStringList{"--export-rss"} + c.setup(t, out);
         const QByteArray projectBefore = readFile(t.projectPath);
 
-        const Result r = runProgram(args);
+        const Result r = runHeadless(args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.label;
         for (QString part : c.errContains) {
             part.replace("%P", t.projectPath).replace("%O", out);
@@ -220,11 +203,11 @@ TEST_F(CommandLineTest, FailuresWriteNothingAndSayWhy)
 
 TEST(CommandLine, VersionAndHelp)
 {
-    const Result version = runProgram({"--version"});
+    const Result version = runHeadless({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, u"Tavistrel 1.1\n");
 
-    const Result help = runProgram({"--help"});
+    const Result help = runHeadless({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(u"Aufruf:"));
     EXPECT_TRUE(help.out.contains(u"--export-rss PROJEKT.tvst [AUSGABE.xml]"));

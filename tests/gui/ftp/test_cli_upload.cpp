@@ -1,8 +1,9 @@
 // tavistrel --upload run as its own process, without a display.
 
 #include "document/ProjectFile.h"
-#include "support/StoredFile.h"
 #include "support/FtpServerProcess.h"
+#include "support/ProgramRun.h"
+#include "support/StoredFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,13 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct ProgramRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 class CliUpload : public ::testing::Test
 {
@@ -43,20 +37,7 @@ protected:
 
     ProgramRun run(const QStringList& args)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QString::fromLatin1(name));
-        env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(TAVISTREL_PROGRAM_PATH), args);
-        ProgramRun r;
-        if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-            return r;
-        r.exitCode = process.exitCode();
-        r.out = QString::fromUtf8(process.readAllStandardOutput());
-        r.err = QString::fromUtf8(process.readAllStandardError());
-        return r;
+        return runProgram(args, {{QStringLiteral("TMPDIR"), m_tmp.path()}});
     }
 
     // The RSS file the program built for the upload.
@@ -95,7 +76,8 @@ TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
         run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, kSuccess.arg("anna", "www"));
-    const QByteArray stored = storedFileBytes(home.filePath(QStringLiteral("www/feed.xml")), builtRss());
+    const QByteArray stored =
+        storedFileBytes(home.filePath(QStringLiteral("www/feed.xml")), builtRss());
     EXPECT_EQ(stored, builtRss());
     EXPECT_TRUE(stored.contains("Vereinsnachrichten"));
     EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("geheim-123")));
@@ -122,14 +104,7 @@ TEST_F(CliUpload, StoresTheFileAgainstVsftpd)
     if (::geteuid() != 0)
         GTEST_SKIP() << "vsftpd tests need root; skipped";
     QTemporaryDir top;
-    const QString root = top.filePath(QStringLiteral("root"));
-    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/upload")));
-    const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                          QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                          QFileDevice::ExeOther;
-    QFile::setPermissions(root, readable);
-    QFile::setPermissions(top.path(), readable);
-    QFile::setPermissions(root + QStringLiteral("/upload"), readable | QFileDevice::WriteOther);
+    const QString root = FtpServerProcess::makeVsftpdRoot(top.path());
     FtpServerProcess server;
     QString failure;
     ASSERT_TRUE(server.startVsftpd(root, top.path(), &failure)) << failure.toStdString();

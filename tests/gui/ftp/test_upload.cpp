@@ -236,14 +236,7 @@ TEST_F(FtpGuiTest, UploadToVsftpd)
     if (::geteuid() != 0)
         GTEST_SKIP() << "vsftpd tests need root; skipped";
     QTemporaryDir top;
-    const QString root = top.filePath(QStringLiteral("root"));
-    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/upload")));
-    const auto readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                          QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                          QFileDevice::ExeOther;
-    QFile::setPermissions(root, readable);
-    QFile::setPermissions(top.path(), readable);
-    QFile::setPermissions(root + QStringLiteral("/upload"), readable | QFileDevice::WriteOther);
+    const QString root = FtpServerProcess::makeVsftpdRoot(top.path());
     FtpServerProcess server;
     QString failure;
     ASSERT_TRUE(server.startVsftpd(root, top.path(), &failure)) << failure.toStdString();
