@@ -60,7 +60,7 @@ const ActionDef kActions[] = {
      QStyle::SP_BrowserReload, &TForm1::actUpdateInformationExecute},
     {"actInfo", "Info", QKeySequence::UnknownKey, QStyle::SP_MessageBoxInformation,
      &TForm1::actInfoExecute},
-    {"actHelp", "&Hilfe", QKeySequence::UnknownKey, QStyle::SP_DialogHelpButton,
+    {"actHelp", "&Hilfe", QKeySequence::UnknownKey, QStyle::SP_MessageBoxQuestion,
      &TForm1::actHelpExecute},
 };
 
