@@ -13,14 +13,21 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTimer>
+
+#include <functional>
 #include <unistd.h>
 
 // Presses "Abbrechen" in the cancel box as soon as it is shown.
-inline void cancelWhenBoxShows()
+// Presses "Abbrechen" in the progress box once it shows and `ready` says the
+// operation to cancel is under way (a run of several steps shows a box for
+// each step).
+inline void cancelWhenBoxShows(std::function<bool()> ready = {})
 {
     FtpWorker::setCancelBoxDelay(0);
     auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll] {
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, ready] {
+        if (ready && !ready())
+            return;
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (w->objectName() == u"frmFTPProgress" && w->isVisible()) {
                 if (auto* b = w->findChild<QPushButton*>(QStringLiteral("btAbbrechen"))) {

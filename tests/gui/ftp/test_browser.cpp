@@ -233,7 +233,10 @@ TEST_F(BrowserTest, CancelEndsAHangingListing)
     setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
                  QStringLiteral("anna"), QStringLiteral("pw"));
     browse([&](TfrmFTPBrowser& b) {
-        cancelWhenBoxShows();
+        cancelWhenBoxShows([&server] {
+            const QStringList sent = server.transcript();
+            return !sent.isEmpty() && sent.back().startsWith(QStringLiteral("LIST"));
+        });
         b.actConnectExecute();
         EXPECT_TRUE(ui.errors.isEmpty());
         EXPECT_TRUE(status(b).contains(QStringLiteral("Vorgang abgebrochen.")));
