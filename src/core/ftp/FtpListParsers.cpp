@@ -398,6 +398,8 @@ static const Family families[] = {
     {"AS400", parseAs400Line},
     {"MVS", parseMvsLine},
     {"MVS Partitioned Data Set", parseMvsPdsLine},
+    {"Cisco IOS", parseCiscoLine},
+    {"VM/CMS", parseVmCmsLine},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

@@ -55,6 +55,8 @@ LineResult parseNetwareLine(QStringView line, const ListParseContext&, TIdFTPLis
 LineResult parseMvsLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseMvsPdsLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseAs400Line(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseCiscoLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseVmCmsLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

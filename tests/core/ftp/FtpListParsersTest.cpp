@@ -114,6 +114,22 @@ const Row kRows[] = {
     {"MVS Partitioned Data Set",
      "MEMBER1   01.01 2001/01/01 2002/02/02 12:00    10    10     0 USER", "MEMBER1", 0, ditFile,
      local(2002, 2, 2, 12, 0)},
+    // The time carries the router's own offset from UTC.
+    {"Cisco IOS", "    1  -rw-    18929788  Mar 1 1993 00:05:32 +00:00  c2600-ipbase-mz.124-15.T1.bin",
+     "c2600-ipbase-mz.124-15.T1.bin", 18929788, ditFile, utc(1993, 3, 1, 0, 5, 32)},
+    {"Cisco IOS", "    2  drwx         192  Jan 16 2024 18:53:10 +01:00  html", "html", 192,
+     ditDirectory, utc(2024, 1, 16, 17, 53, 10)},
+    {"Cisco IOS", "    3  -rw-        3136                    <no date>  vlan.dat", "vlan.dat",
+     3136, ditFile, QDateTime()},
+    // Variable-length records give no byte size, fixed ones records x length.
+    {"VM/CMS", "PROFILE  EXEC     V         75         24          1 2006-12-13 10:35:35 LFS191",
+     "PROFILE.EXEC", 0, ditFile, local(2006, 12, 13, 10, 35, 35)},
+    {"VM/CMS", "FEED     XML      F         80        100          2 2023-11-05 14:22:01 ANNA191",
+     "FEED.XML", 8000, ditFile, local(2023, 11, 5, 14, 22, 1)},
+    {"VM/CMS", "ARCHIVE  DIR      -          -          -          - 2023-11-05 14:22:01 -",
+     "ARCHIVE", 0, ditDirectory, local(2023, 11, 5, 14, 22, 1)},
+    {"VM/CMS", "README   TXT      F         72         10          1  6/15/23 10:00:00 USR191",
+     "README.TXT", 720, ditFile, local(2023, 6, 15, 10, 0)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
 };
@@ -158,6 +174,7 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
         {"MVS", {{"Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname"}, {}}},
         {"MVS Partitioned Data Set",
          {{" Name     VV.MM   Created       Changed      Size  Init   Mod   Id"}, {}}},
+        {"Cisco IOS", {{"Directory of flash:/"}, {"32768000 bytes total (12812288 bytes free)"}}},
     };
     for (const QString& family : FtpListParsers::familyNames()) {
         QStringList lines = frame.value(family).first;

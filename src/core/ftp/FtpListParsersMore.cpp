@@ -1,0 +1,79 @@
+// Listing families of smaller or older hosts: routers, mainframe guests and
+// embedded systems whose FTP servers print their own directory command.
+
+#include "FtpListParsers_p.h"
+
+#include <QRegularExpression>
+#include <QTimeZone>
+
+namespace FtpListParsers::detail {
+
+// Cisco IOS flash: "  1  -rw-  18929788  Mar 1 1993 00:05:32 +00:00  name".
+// The leading index and the four-letter mode look like neither Unix nor
+// DOS; the time carries its own UTC offset, so SITE ZONE does not apply.
+// Files written before the clock was set show "<no date>".
+LineResult parseCiscoLine(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+{
+    if (line.startsWith(u"Directory of ") ||
+        (line.contains(u"bytes total") && line.contains(u"free")))
+        return LineResult::Skip;
+    static const QRegularExpression re(QStringLiteral(
+        R"(^\s*\d+\s+([d-])[rwx-]{3}\s+(\d+)\s+(?:<no date>|([A-Za-z]{3})\s+(\d{1,2})\s+(\d{4})\s+(\d{1,2}:\d{2}:\d{2})\s+([+-])(\d{2}):?(\d{2}))\s+(\S.*)$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    item = {};
+    if (m.hasCaptured(3)) {
+        const QDate date(m.capturedView(5).toInt(), monthFromName(m.capturedView(3)),
+                         m.capturedView(4).toInt());
+        const QTime time = parseClock(m.capturedView(6));
+        if (!date.isValid() || !time.isValid())
+            return LineResult::NoMatch;
+        int offset = (m.capturedView(8).toInt() * 60 + m.capturedView(9).toInt()) * 60;
+        if (m.capturedView(7) == u"-")
+            offset = -offset;
+        item.ModifiedDate = QDateTime(date, time, QTimeZone(offset)).toLocalTime();
+    }
+    item.ItemType = m.capturedView(1) == u"d" ? ditDirectory : ditFile;
+    item.Size = m.capturedView(2).toLongLong();
+    item.FileName = m.captured(10);
+    return LineResult::Entry;
+}
+
+// VM/CMS: "PROFILE  EXEC  V  75  24  1  2006-12-13 10:35:35 LFS191". File
+// name and type are two columns that make "NAME.TYPE"; SFS folders have type
+// DIR and dashes for the record columns. Only fixed-length records give an
+// exact byte size (records x length); variable ones give none. Older
+// servers date "6/15/23".
+LineResult parseVmCmsLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+{
+    static const QRegularExpression re(QStringLiteral(
+        R"(^(\S+)\s+(\S+)\s+([FV-])\s+(\d+|-)\s+(\d+|-)\s+(\d+|-)\s+(?:(\d{4})-(\d{2})-(\d{2})|(\d{1,2})/(\d{1,2})/(\d{2}))\s+(\d{1,2}:\d{2}:\d{2})(?:\s+\S+)?\s*$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    const QDate date = m.hasCaptured(7)
+                           ? QDate(m.capturedView(7).toInt(), m.capturedView(8).toInt(),
+                                   m.capturedView(9).toInt())
+                           : QDate(fullYear(m.capturedView(12).toInt()),
+                                   m.capturedView(10).toInt(), m.capturedView(11).toInt());
+    const QTime time = parseClock(m.capturedView(13));
+    if (!date.isValid() || !time.isValid())
+        return LineResult::NoMatch;
+    item = {};
+    item.ModifiedDate = serverTime(date, time, context);
+    if (m.capturedView(2) == u"DIR" && m.capturedView(3) == u"-") {
+        item.ItemType = ditDirectory;
+        item.FileName = m.captured(1);
+        return LineResult::Entry;
+    }
+    if (m.capturedView(3) == u"-" || !allDigits(m.capturedView(4)) ||
+        !allDigits(m.capturedView(5)))
+        return LineResult::NoMatch;
+    if (m.capturedView(3) == u"F")
+        item.Size = m.capturedView(4).toLongLong() * m.capturedView(5).toLongLong();
+    item.FileName = m.captured(1) + u'.' + m.captured(2);
+    return LineResult::Entry;
+}
+
+} // namespace FtpListParsers::detail
