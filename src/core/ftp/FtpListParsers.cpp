@@ -400,6 +400,7 @@ static const Family families[] = {
     {"MVS Partitioned Data Set", parseMvsPdsLine},
     {"Cisco IOS", parseCiscoLine},
     {"VM/CMS", parseVmCmsLine},
+    {"Stratus VOS", parseVosLine},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

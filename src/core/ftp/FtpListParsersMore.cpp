@@ -76,4 +76,42 @@ LineResult parseVmCmsLine(QStringView line, const ListParseContext& context, TId
     return LineResult::Entry;
 }
 
+// Stratus VOS: entries come in sections under "Files:", "Dirs:" and
+// "Links:" headers. File lines carry a status letter, a block count (4 KiB
+// blocks), the file organisation and a "yy-mm-dd hh:mm:ss" date; folder
+// lines leave the organisation out and link lines the block count too, so
+// the line itself says which section it belongs to.
+LineResult parseVosLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+{
+    static const QRegularExpression header(QStringLiteral(R"(^(Files|Dirs|Links):\s+\d+)"));
+    if (header.match(line).hasMatch())
+        return LineResult::Skip;
+    static const QRegularExpression re(QStringLiteral(
+        R"(^([a-z])\s+(?:(\d+)\s+(?:(seq|rel|fix|stm|dir|seqn)\s+)?)?(\d{2})-(\d{2})-(\d{2})\s+(\d{2}:\d{2}:\d{2})\s+(\S.*)$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    const QDate date(fullYear(m.capturedView(4).toInt()), m.capturedView(5).toInt(),
+                     m.capturedView(6).toInt());
+    const QTime time = parseClock(m.capturedView(7));
+    if (!date.isValid() || !time.isValid())
+        return LineResult::NoMatch;
+    item = {};
+    item.ModifiedDate = serverTime(date, time, context);
+    QStringView name = m.capturedView(8);
+    if (!m.hasCaptured(2)) {
+        const qsizetype arrow = name.indexOf(u" -> ");
+        if (arrow <= 0)
+            return LineResult::NoMatch;
+        item.ItemType = ditSymbolicLink;
+        name = name.first(arrow);
+    } else if (!m.hasCaptured(3)) {
+        item.ItemType = ditDirectory;
+    } else {
+        item.Size = m.capturedView(2).toLongLong() * 4096;
+    }
+    item.FileName = name.toString();
+    return LineResult::Entry;
+}
+
 } // namespace FtpListParsers::detail

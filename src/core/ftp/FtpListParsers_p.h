@@ -57,6 +57,7 @@ LineResult parseMvsPdsLine(QStringView line, const ListParseContext&, TIdFTPList
 LineResult parseAs400Line(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseCiscoLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseVmCmsLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseVosLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

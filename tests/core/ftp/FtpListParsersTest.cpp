@@ -130,6 +130,13 @@ const Row kRows[] = {
      "ARCHIVE", 0, ditDirectory, local(2023, 11, 5, 14, 22, 1)},
     {"VM/CMS", "README   TXT      F         72         10          1  6/15/23 10:00:00 USR191",
      "README.TXT", 720, ditFile, local(2023, 6, 15, 10, 0)},
+    // Blocks are 4 KiB; folder lines have no organisation, links no blocks.
+    {"Stratus VOS", "w        1  seq      23-03-21 15:06:12  feed.xml", "feed.xml", 4096, ditFile,
+     local(2023, 3, 21, 15, 6, 12)},
+    {"Stratus VOS", "m       12  24-01-16 18:53:00  archive", "archive", 0, ditDirectory,
+     local(2024, 1, 16, 18, 53)},
+    {"Stratus VOS", "m           24-01-16 18:53:00  current -> %s#d01>rel>v2", "current", 0,
+     ditSymbolicLink, local(2024, 1, 16, 18, 53)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
 };
@@ -175,6 +182,7 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
         {"MVS Partitioned Data Set",
          {{" Name     VV.MM   Created       Changed      Size  Init   Mod   Id"}, {}}},
         {"Cisco IOS", {{"Directory of flash:/"}, {"32768000 bytes total (12812288 bytes free)"}}},
+        {"Stratus VOS", {{"Files: 1  Blocks: 1"}, {"Dirs: 1", "Links: 1"}}},
     };
     for (const QString& family : FtpListParsers::familyNames()) {
         QStringList lines = frame.value(family).first;
