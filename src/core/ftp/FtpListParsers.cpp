@@ -401,6 +401,7 @@ static const Family families[] = {
     {"Cisco IOS", parseCiscoLine},
     {"VM/CMS", parseVmCmsLine},
     {"Stratus VOS", parseVosLine},
+    {"VxWorks", parseVxWorksLine},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

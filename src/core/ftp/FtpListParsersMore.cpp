@@ -114,4 +114,35 @@ LineResult parseVosLine(QStringView line, const ListParseContext& context, TIdFT
     return LineResult::Entry;
 }
 
+// Wind River VxWorks: "   41984    OCT-10-2023  13:45:28   vxWorks.st",
+// folders marked by a trailing "<DIR>" instead of a mode. The month-name
+// date with dashes is what sets it apart from DOS-style listings.
+LineResult parseVxWorksLine(QStringView line, const ListParseContext& context,
+                            TIdFTPListItem& item)
+{
+    const QStringView trimmed = line.trimmed();
+    if (trimmed.startsWith(u"size ") || trimmed.startsWith(u"----"))
+        return LineResult::Skip;
+    static const QRegularExpression re(QStringLiteral(
+        R"(^\s*(\d+)\s+([A-Za-z]{3})-(\d{1,2})-(\d{4})\s+(\d{1,2}:\d{2}:\d{2})\s+(\S.*?)(\s+<DIR>)?\s*$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    const QDate date(m.capturedView(4).toInt(), monthFromName(m.capturedView(2)),
+                     m.capturedView(3).toInt());
+    const QTime time = parseClock(m.capturedView(5));
+    if (!date.isValid() || !time.isValid())
+        return LineResult::NoMatch;
+    item = {};
+    item.ModifiedDate = serverTime(date, time, context);
+    item.FileName = m.captured(6);
+    if (m.hasCaptured(7))
+        item.ItemType = ditDirectory;
+    else
+        item.Size = m.capturedView(1).toLongLong();
+    if (item.FileName == u"." || item.FileName == u"..")
+        return LineResult::Skip;
+    return LineResult::Entry;
+}
+
 } // namespace FtpListParsers::detail

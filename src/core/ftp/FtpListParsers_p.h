@@ -58,6 +58,7 @@ LineResult parseAs400Line(QStringView line, const ListParseContext&, TIdFTPListI
 LineResult parseCiscoLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseVmCmsLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseVosLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseVxWorksLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

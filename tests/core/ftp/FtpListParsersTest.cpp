@@ -137,6 +137,13 @@ const Row kRows[] = {
      local(2024, 1, 16, 18, 53)},
     {"Stratus VOS", "m           24-01-16 18:53:00  current -> %s#d01>rel>v2", "current", 0,
      ditSymbolicLink, local(2024, 1, 16, 18, 53)},
+    // Folders are marked after the name; their size column is not a size.
+    {"VxWorks", "   41984    OCT-10-2023  13:45:28   vxWorks.st", "vxWorks.st", 41984, ditFile,
+     local(2023, 10, 10, 13, 45, 28)},
+    {"VxWorks", "     512    JAN-16-2024  18:53:00   LOGS         <DIR>", "LOGS", 0,
+     ditDirectory, local(2024, 1, 16, 18, 53)},
+    {"VxWorks", "      77    Jun-01-2024  09:05:00   boot line.txt", "boot line.txt", 77, ditFile,
+     local(2024, 6, 1, 9, 5)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
 };
@@ -183,6 +190,7 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
          {{" Name     VV.MM   Created       Changed      Size  Init   Mod   Id"}, {}}},
         {"Cisco IOS", {{"Directory of flash:/"}, {"32768000 bytes total (12812288 bytes free)"}}},
         {"Stratus VOS", {{"Files: 1  Blocks: 1"}, {"Dirs: 1", "Links: 1"}}},
+        {"VxWorks", {{"  size          date       time       name", "--------       ------     ------    --------"}, {}}},
     };
     for (const QString& family : FtpListParsers::familyNames()) {
         QStringList lines = frame.value(family).first;
