@@ -402,6 +402,7 @@ static const Family families[] = {
     {"VM/CMS", parseVmCmsLine},
     {"Stratus VOS", parseVosLine},
     {"VxWorks", parseVxWorksLine},
+    {"OS-9", parseOs9Line},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

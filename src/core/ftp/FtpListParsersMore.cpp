@@ -145,4 +145,32 @@ LineResult parseVxWorksLine(QStringView line, const ListParseContext& context,
     return LineResult::Entry;
 }
 
+// MicroWare OS-9 "dir -e": "  0.0   23/11/16 1234 d-ewrewr  A4  2C0 CMDS".
+// Owner as group.user, a "yy/mm/dd hhmm" date without a colon, the
+// eight attribute letters, then sector and byte count in hexadecimal; a
+// decimal reading of the size would be silently wrong.
+LineResult parseOs9Line(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+{
+    const QStringView trimmed = line.trimmed();
+    if (trimmed.startsWith(u"Owner ") || trimmed.startsWith(u"---") ||
+        trimmed.startsWith(u"Directory of "))
+        return LineResult::Skip;
+    static const QRegularExpression re(QStringLiteral(
+        R"(^\s*\d+\.\d+\s+(\d{2})/(\d{2})/(\d{2})\s+(\d{2})(\d{2})\s+([d-])[s-][e-][w-][r-][e-][w-][r-]\s+[0-9A-Fa-f]+\s+([0-9A-Fa-f]+)\s+(\S.*)$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    const QDate date(fullYear(m.capturedView(1).toInt()), m.capturedView(2).toInt(),
+                     m.capturedView(3).toInt());
+    const QTime time(m.capturedView(4).toInt(), m.capturedView(5).toInt());
+    if (!date.isValid() || !time.isValid())
+        return LineResult::NoMatch;
+    item = {};
+    item.ModifiedDate = serverTime(date, time, context);
+    item.ItemType = m.capturedView(6) == u"d" ? ditDirectory : ditFile;
+    item.Size = m.capturedView(7).toLongLong(nullptr, 16);
+    item.FileName = m.captured(8);
+    return LineResult::Entry;
+}
+
 } // namespace FtpListParsers::detail

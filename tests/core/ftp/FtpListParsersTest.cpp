@@ -144,6 +144,11 @@ const Row kRows[] = {
      ditDirectory, local(2024, 1, 16, 18, 53)},
     {"VxWorks", "      77    Jun-01-2024  09:05:00   boot line.txt", "boot line.txt", 77, ditFile,
      local(2024, 6, 1, 9, 5)},
+    // Sizes are hexadecimal.
+    {"OS-9", "  0.0     23/11/16 1234 d-ewrewr        A4       2C0 CMDS", "CMDS", 0x2C0,
+     ditDirectory, local(2023, 11, 16, 12, 34)},
+    {"OS-9", " 12.3     24/01/16 1853 ------wr       1F3      1A2B feed.xml", "feed.xml", 0x1A2B,
+     ditFile, local(2024, 1, 16, 18, 53)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
 };
@@ -191,6 +196,7 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
         {"Cisco IOS", {{"Directory of flash:/"}, {"32768000 bytes total (12812288 bytes free)"}}},
         {"Stratus VOS", {{"Files: 1  Blocks: 1"}, {"Dirs: 1", "Links: 1"}}},
         {"VxWorks", {{"  size          date       time       name", "--------       ------     ------    --------"}, {}}},
+        {"OS-9", {{" Owner    Last modified  Attributes Sector Bytecount Name", "-------   ------------- ------------ ------ --------- ----"}, {}}},
     };
     for (const QString& family : FtpListParsers::familyNames()) {
         QStringList lines = frame.value(family).first;
