@@ -403,6 +403,7 @@ static const Family families[] = {
     {"Stratus VOS", parseVosLine},
     {"VxWorks", parseVxWorksLine},
     {"OS-9", parseOs9Line},
+    {"Tandem", parseTandemLine},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

@@ -173,4 +173,30 @@ LineResult parseOs9Line(QStringView line, const ListParseContext& context, TIdFT
     return LineResult::Entry;
 }
 
+// Tandem NonStop Guardian: "FEEDXML  101  1234  16-Jan-24 18:53:00
+// "NUNU" 255,255". File code, end-of-file in bytes, a day-first date, the
+// quoted RWEP security string and "group,user" owner. A code ending in "O"
+// marks a file open at listing time. Guardian subvolumes hold no folders.
+LineResult parseTandemLine(QStringView line, const ListParseContext& context,
+                           TIdFTPListItem& item)
+{
+    if (line.startsWith(u"File ") && line.contains(u"RWEP"))
+        return LineResult::Skip;
+    static const QRegularExpression re(QStringLiteral(
+        R"(^(\S+)\s+\d+O?\s+(\d+)\s+(\d{1,2})-([A-Za-z]{3})-(\d{2})\s+(\d{1,2}:\d{2}:\d{2})\s+"[A-Z-]{4}"\s+\d+,\s*\d+\s*$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    const QDate date(fullYear(m.capturedView(5).toInt()), monthFromName(m.capturedView(4)),
+                     m.capturedView(3).toInt());
+    const QTime time = parseClock(m.capturedView(6));
+    if (!date.isValid() || !time.isValid())
+        return LineResult::NoMatch;
+    item = {};
+    item.FileName = m.captured(1);
+    item.Size = m.capturedView(2).toLongLong();
+    item.ModifiedDate = serverTime(date, time, context);
+    return LineResult::Entry;
+}
+
 } // namespace FtpListParsers::detail

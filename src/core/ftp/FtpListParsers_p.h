@@ -60,6 +60,7 @@ LineResult parseVmCmsLine(QStringView line, const ListParseContext&, TIdFTPListI
 LineResult parseVosLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseVxWorksLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseOs9Line(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseTandemLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

@@ -149,6 +149,11 @@ const Row kRows[] = {
      ditDirectory, local(2023, 11, 16, 12, 34)},
     {"OS-9", " 12.3     24/01/16 1853 ------wr       1F3      1A2B feed.xml", "feed.xml", 0x1A2B,
      ditFile, local(2024, 1, 16, 18, 53)},
+    // Day-first dates; a code ending in "O" is a file open while listed.
+    {"Tandem", "FEEDXML          101            1234  16-Jan-24 18:53:00  \"NUNU\"  255,255",
+     "FEEDXML", 1234, ditFile, local(2024, 1, 16, 18, 53)},
+    {"Tandem", "ARCHIVE          101O           5120   3-Nov-23 09:05:30  \"OOOO\" 100, 12",
+     "ARCHIVE", 5120, ditFile, local(2023, 11, 3, 9, 5, 30)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
 };
@@ -197,6 +202,7 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
         {"Stratus VOS", {{"Files: 1  Blocks: 1"}, {"Dirs: 1", "Links: 1"}}},
         {"VxWorks", {{"  size          date       time       name", "--------       ------     ------    --------"}, {}}},
         {"OS-9", {{" Owner    Last modified  Attributes Sector Bytecount Name", "-------   ------------- ------------ ------ --------- ----"}, {}}},
+        {"Tandem", {{"File         Code             EOF  Last Modification    RWEP   Owner"}, {}}},
     };
     for (const QString& family : FtpListParsers::familyNames()) {
         QStringList lines = frame.value(family).first;
