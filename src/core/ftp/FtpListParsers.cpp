@@ -404,6 +404,7 @@ static const Family families[] = {
     {"VxWorks", parseVxWorksLine},
     {"OS-9", parseOs9Line},
     {"Tandem", parseTandemLine},
+    {"MPE/iX", parseMpeLine},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

@@ -199,4 +199,27 @@ LineResult parseTandemLine(QStringView line, const ListParseContext& context,
     return LineResult::Entry;
 }
 
+// MPE/iX "LISTF ,2": "FEEDXML  128W  FB  17  2048  1  64  1  8". No dates;
+// the record size is in words (W, 2 bytes) or bytes (B) and EOF counts
+// records, so only fixed-length files (type F..) give an exact byte size.
+// The file code column is blank for ordinary files.
+LineResult parseMpeLine(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+{
+    if (line.startsWith(u"ACCOUNT=") || line.startsWith(u"PATH=") ||
+        line.startsWith(u"FILENAME ") || line.trimmed().startsWith(u"SIZE "))
+        return LineResult::Skip;
+    static const QRegularExpression re(QStringLiteral(
+        R"(^(\S+)\s+(?:\S+\s+)?(\d+)([WB])\s+([FVU][A-Z]{0,3})\s+(\d+)\s+\d+\s+\d+\s+\d+\s+\d+\s+\d+\s*$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    item = {};
+    item.FileName = m.captured(1);
+    if (m.capturedView(4).startsWith(u'F')) {
+        const qint64 record = m.capturedView(2).toLongLong() * (m.capturedView(3) == u"W" ? 2 : 1);
+        item.Size = record * m.capturedView(5).toLongLong();
+    }
+    return LineResult::Entry;
+}
+
 } // namespace FtpListParsers::detail

@@ -61,6 +61,7 @@ LineResult parseVosLine(QStringView line, const ListParseContext&, TIdFTPListIte
 LineResult parseVxWorksLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseOs9Line(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseTandemLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseMpeLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

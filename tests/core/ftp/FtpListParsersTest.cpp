@@ -154,6 +154,13 @@ const Row kRows[] = {
      "FEEDXML", 1234, ditFile, local(2024, 1, 16, 18, 53)},
     {"Tandem", "ARCHIVE          101O           5120   3-Nov-23 09:05:30  \"OOOO\" 100, 12",
      "ARCHIVE", 5120, ditFile, local(2023, 11, 3, 9, 5, 30)},
+    // Records x record size for fixed-length files; variable ones give none.
+    {"MPE/iX", "FEEDXML            128W  FB          17       2048   1       64  1  8", "FEEDXML",
+     17 * 256, ditFile, QDateTime()},
+    {"MPE/iX", "README              80B  VA          12       1023   1       16  1  8", "README", 0,
+     ditFile, QDateTime()},
+    {"MPE/iX", "PROG      NMPRG    256W  FB         500        500   1      512  2  8", "PROG",
+     500 * 512, ditFile, QDateTime()},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
 };
@@ -203,6 +210,7 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
         {"VxWorks", {{"  size          date       time       name", "--------       ------     ------    --------"}, {}}},
         {"OS-9", {{" Owner    Last modified  Attributes Sector Bytecount Name", "-------   ------------- ------------ ------ --------- ----"}, {}}},
         {"Tandem", {{"File         Code             EOF  Last Modification    RWEP   Owner"}, {}}},
+        {"MPE/iX", {{"ACCOUNT=  SYS         GROUP=  PUB", "FILENAME  CODE  ------------LOGICAL RECORD-----------  ----SPACE----", "                  SIZE  TYP        EOF      LIMIT R/B  SECTORS #X MX"}, {}}},
     };
     for (const QString& family : FtpListParsers::familyNames()) {
         QStringList lines = frame.value(family).first;
