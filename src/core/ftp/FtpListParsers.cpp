@@ -405,6 +405,7 @@ static const Family families[] = {
     {"OS-9", parseOs9Line},
     {"Tandem", parseTandemLine},
     {"MPE/iX", parseMpeLine},
+    {"SuperTCP", parseSuperTcpLine},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

@@ -222,4 +222,32 @@ LineResult parseMpeLine(QStringView line, const ListParseContext&, TIdFTPListIte
     return LineResult::Entry;
 }
 
+// SuperTCP: "DESIGN1.DOC   11264   05-11-95   14:20", folders "<DIR>" in the
+// size column. Unlike IIS the name comes first and the date is at the
+// end, and the 24-hour time has no AM/PM (which PC-NFSD's has).
+LineResult parseSuperTcpLine(QStringView line, const ListParseContext& context,
+                             TIdFTPListItem& item)
+{
+    static const QRegularExpression re(QStringLiteral(
+        R"(^(\S+)\s+(<DIR>|\d+)\s+(\d{1,2})-(\d{1,2})-(\d{2}|\d{4})\s+(\d{1,2}:\d{2})\s*$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    const QDate date(fullYear(m.capturedView(5).toInt()), m.capturedView(3).toInt(),
+                     m.capturedView(4).toInt());
+    const QTime time = parseClock(m.capturedView(6));
+    if (!date.isValid() || !time.isValid())
+        return LineResult::NoMatch;
+    item = {};
+    item.ModifiedDate = serverTime(date, time, context);
+    if (m.capturedView(2) == u"<DIR>")
+        item.ItemType = ditDirectory;
+    else
+        item.Size = m.capturedView(2).toLongLong();
+    item.FileName = m.captured(1);
+    if (item.FileName == u"." || item.FileName == u"..")
+        return LineResult::Skip;
+    return LineResult::Entry;
+}
+
 } // namespace FtpListParsers::detail

@@ -62,6 +62,7 @@ LineResult parseVxWorksLine(QStringView line, const ListParseContext&, TIdFTPLis
 LineResult parseOs9Line(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseTandemLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseMpeLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseSuperTcpLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

@@ -161,6 +161,10 @@ const Row kRows[] = {
      ditFile, QDateTime()},
     {"MPE/iX", "PROG      NMPRG    256W  FB         500        500   1      512  2  8", "PROG",
      500 * 512, ditFile, QDateTime()},
+    {"SuperTCP", "DESIGN1.DOC          11264      05-11-95        14:20", "DESIGN1.DOC", 11264,
+     ditFile, local(1995, 5, 11, 14, 20)},
+    {"SuperTCP", "CMT             <DIR>           11-21-94        10:17", "CMT", 0, ditDirectory,
+     local(1994, 11, 21, 10, 17)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
 };
