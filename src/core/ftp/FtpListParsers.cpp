@@ -406,6 +406,7 @@ static const Family families[] = {
     {"Tandem", parseTandemLine},
     {"MPE/iX", parseMpeLine},
     {"SuperTCP", parseSuperTcpLine},
+    {"PC-NFSD", parsePcNfsdLine},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

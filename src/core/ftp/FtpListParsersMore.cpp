@@ -250,4 +250,43 @@ LineResult parseSuperTcpLine(QStringView line, const ListParseContext& context,
     return LineResult::Entry;
 }
 
+// PC-NFSD: the MS-DOS "dir" layout, "FEED     XML      1234  01-16-24
+// 6:53p". Name and extension stand in separate columns (8.3 names hold no
+// blanks), the time is 12-hour with a bare "a"/"p".
+LineResult parsePcNfsdLine(QStringView line, const ListParseContext& context,
+                           TIdFTPListItem& item)
+{
+    if (line.startsWith(u" Volume ") || line.startsWith(u" Directory of ") ||
+        line.contains(u" file(s) ") || line.contains(u" bytes free"))
+        return LineResult::Skip;
+    static const QRegularExpression re(QStringLiteral(
+        R"(^(\S{1,8})(?:\s+(\S{1,3}))?\s+(<DIR>|[\d,]+)\s+(\d{1,2})-(\d{1,2})-(\d{2}|\d{4})\s+(\d{1,2}):(\d{2})([aApP])[mM]?\s*$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    const QDate date(fullYear(m.capturedView(6).toInt()), m.capturedView(4).toInt(),
+                     m.capturedView(5).toInt());
+    int hour = m.capturedView(7).toInt();
+    if (hour < 1 || hour > 12)
+        return LineResult::NoMatch;
+    hour = hour % 12 + (m.capturedView(9).compare(u"p", Qt::CaseInsensitive) == 0 ? 12 : 0);
+    const QTime time(hour, m.capturedView(8).toInt());
+    if (!date.isValid() || !time.isValid())
+        return LineResult::NoMatch;
+    item = {};
+    item.ModifiedDate = serverTime(date, time, context);
+    if (m.capturedView(3) == u"<DIR>") {
+        item.ItemType = ditDirectory;
+    } else {
+        QString digits = m.captured(3);
+        item.Size = digits.remove(u',').toLongLong();
+    }
+    item.FileName = m.captured(1);
+    if (m.hasCaptured(2))
+        item.FileName += u'.' + m.captured(2);
+    if (item.FileName == u"." || item.FileName == u"..")
+        return LineResult::Skip;
+    return LineResult::Entry;
+}
+
 } // namespace FtpListParsers::detail

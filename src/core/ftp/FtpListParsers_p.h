@@ -63,6 +63,7 @@ LineResult parseOs9Line(QStringView line, const ListParseContext&, TIdFTPListIte
 LineResult parseTandemLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseMpeLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseSuperTcpLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parsePcNfsdLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

@@ -165,6 +165,13 @@ const Row kRows[] = {
      ditFile, local(1995, 5, 11, 14, 20)},
     {"SuperTCP", "CMT             <DIR>           11-21-94        10:17", "CMT", 0, ditDirectory,
      local(1994, 11, 21, 10, 17)},
+    // Name and extension in separate columns, 12-hour times.
+    {"PC-NFSD", "FEED     XML      1234  01-16-24   6:53p", "FEED.XML", 1234, ditFile,
+     local(2024, 1, 16, 18, 53)},
+    {"PC-NFSD", "PUB          <DIR>     12-24-22  12:05a", "PUB", 0, ditDirectory,
+     local(2022, 12, 24, 0, 5)},
+    {"PC-NFSD", "README        1,512  06-01-24  11:30a", "README", 1512, ditFile,
+     local(2024, 6, 1, 11, 30)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
 };
@@ -215,6 +222,7 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
         {"OS-9", {{" Owner    Last modified  Attributes Sector Bytecount Name", "-------   ------------- ------------ ------ --------- ----"}, {}}},
         {"Tandem", {{"File         Code             EOF  Last Modification    RWEP   Owner"}, {}}},
         {"MPE/iX", {{"ACCOUNT=  SYS         GROUP=  PUB", "FILENAME  CODE  ------------LOGICAL RECORD-----------  ----SPACE----", "                  SIZE  TYP        EOF      LIMIT R/B  SECTORS #X MX"}, {}}},
+        {"PC-NFSD", {{" Volume in drive C is TAVI", " Directory of C:\\\\PUB"}, {"        3 file(s)       2746 bytes", "                  1234567 bytes free"}}},
     };
     for (const QString& family : FtpListParsers::familyNames()) {
         QStringList lines = frame.value(family).first;
