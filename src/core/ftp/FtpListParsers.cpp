@@ -407,6 +407,7 @@ static const Family families[] = {
     {"MPE/iX", parseMpeLine},
     {"SuperTCP", parseSuperTcpLine},
     {"PC-NFSD", parsePcNfsdLine},
+    {"KA9Q", parseKa9qLine},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

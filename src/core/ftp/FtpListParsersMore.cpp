@@ -289,4 +289,33 @@ LineResult parsePcNfsdLine(QStringView line, const ListParseContext& context,
     return LineResult::Entry;
 }
 
+// KA9Q NOS: "autoexec.net   1,289  10:36  6/28/93". The time stands before
+// the month-first date, folders end in "/" and have no size; the
+// "files. ... bytes free" footer names no entry.
+LineResult parseKa9qLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+{
+    if (line.contains(u" bytes free"))
+        return LineResult::Skip;
+    static const QRegularExpression re(QStringLiteral(
+        R"(^(\S+?)(/)?\s+(?:([\d,]+)\s+)?(\d{1,2}:\d{2})\s+(\d{1,2})/(\d{1,2})/(\d{2})\s*$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch() || m.hasCaptured(2) == m.hasCaptured(3))
+        return LineResult::NoMatch;
+    const QDate date(fullYear(m.capturedView(7).toInt()), m.capturedView(5).toInt(),
+                     m.capturedView(6).toInt());
+    const QTime time = parseClock(m.capturedView(4));
+    if (!date.isValid() || !time.isValid())
+        return LineResult::NoMatch;
+    item = {};
+    item.ModifiedDate = serverTime(date, time, context);
+    item.FileName = m.captured(1);
+    if (m.hasCaptured(2)) {
+        item.ItemType = ditDirectory;
+    } else {
+        QString digits = m.captured(3);
+        item.Size = digits.remove(u',').toLongLong();
+    }
+    return LineResult::Entry;
+}
+
 } // namespace FtpListParsers::detail

@@ -64,6 +64,7 @@ LineResult parseTandemLine(QStringView line, const ListParseContext&, TIdFTPList
 LineResult parseMpeLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseSuperTcpLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parsePcNfsdLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseKa9qLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

@@ -172,6 +172,10 @@ const Row kRows[] = {
      local(2022, 12, 24, 0, 5)},
     {"PC-NFSD", "README        1,512  06-01-24  11:30a", "README", 1512, ditFile,
      local(2024, 6, 1, 11, 30)},
+    // Time before date; folders end in "/" and have no size.
+    {"KA9Q", "autoexec.net      1,289 10:36  6/28/93", "autoexec.net", 1289, ditFile,
+     local(1993, 6, 28, 10, 36)},
+    {"KA9Q", "TEMP/             12:20  6/08/93", "TEMP", 0, ditDirectory, local(1993, 6, 8, 12, 20)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
 };
@@ -223,6 +227,7 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
         {"Tandem", {{"File         Code             EOF  Last Modification    RWEP   Owner"}, {}}},
         {"MPE/iX", {{"ACCOUNT=  SYS         GROUP=  PUB", "FILENAME  CODE  ------------LOGICAL RECORD-----------  ----SPACE----", "                  SIZE  TYP        EOF      LIMIT R/B  SECTORS #X MX"}, {}}},
         {"PC-NFSD", {{" Volume in drive C is TAVI", " Directory of C:\\\\PUB"}, {"        3 file(s)       2746 bytes", "                  1234567 bytes free"}}},
+        {"KA9Q", {{}, {"2 files. 1,234,567 bytes free. Disk size 20,000,000 bytes."}}},
     };
     for (const QString& family : FtpListParsers::familyNames()) {
         QStringList lines = frame.value(family).first;
