@@ -408,6 +408,7 @@ static const Family families[] = {
     {"SuperTCP", parseSuperTcpLine},
     {"PC-NFSD", parsePcNfsdLine},
     {"KA9Q", parseKa9qLine},
+    {"TOPS20", parseTops20Line},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

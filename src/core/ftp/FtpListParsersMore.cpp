@@ -318,4 +318,28 @@ LineResult parseKa9qLine(QStringView line, const ListParseContext& context, TIdF
     return LineResult::Entry;
 }
 
+// TOPS-20: one "NAME.TYPE.GENERATION" per line under a "PS:<DIRECTORY>"
+// header. Without the digits of the generation these are bare names, so
+// only upper-case names with a numeric generation are taken; the
+// generation is dropped (as VMS versions are) and type DIRECTORY is a folder.
+LineResult parseTops20Line(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+{
+    static const QRegularExpression header(QStringLiteral(R"(^[A-Z0-9]+:<[^>]+>$)"));
+    if (header.match(line).hasMatch())
+        return LineResult::Skip;
+    static const QRegularExpression re(
+        QStringLiteral(R"(^([A-Z0-9$%_-]+)\.([A-Z0-9$%_-]*)\.\d+$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    item = {};
+    if (m.capturedView(2) == u"DIRECTORY") {
+        item.ItemType = ditDirectory;
+        item.FileName = m.captured(1);
+    } else {
+        item.FileName = m.captured(1) + u'.' + m.captured(2);
+    }
+    return LineResult::Entry;
+}
+
 } // namespace FtpListParsers::detail

@@ -65,6 +65,7 @@ LineResult parseMpeLine(QStringView line, const ListParseContext&, TIdFTPListIte
 LineResult parseSuperTcpLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parsePcNfsdLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseKa9qLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseTops20Line(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

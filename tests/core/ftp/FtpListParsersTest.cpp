@@ -176,8 +176,13 @@ const Row kRows[] = {
     {"KA9Q", "autoexec.net      1,289 10:36  6/28/93", "autoexec.net", 1289, ditFile,
      local(1993, 6, 28, 10, 36)},
     {"KA9Q", "TEMP/             12:20  6/08/93", "TEMP", 0, ditDirectory, local(1993, 6, 8, 12, 20)},
+    // The generation number is dropped; type DIRECTORY is a folder.
+    {"TOPS20", "FEED.XML.3", "FEED.XML", 0, ditFile, QDateTime()},
+    {"TOPS20", "MAIL.DIRECTORY.1", "MAIL", 0, ditDirectory, QDateTime()},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
+    // A numbered mixed-case name is not a TOPS-20 generation.
+    {"NLST", "backup.tar.1", "backup.tar.1", 0, ditFile, QDateTime()},
 };
 
 void expectEntry(const TIdFTPListItem& item, const Row& row)
@@ -228,6 +233,7 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
         {"MPE/iX", {{"ACCOUNT=  SYS         GROUP=  PUB", "FILENAME  CODE  ------------LOGICAL RECORD-----------  ----SPACE----", "                  SIZE  TYP        EOF      LIMIT R/B  SECTORS #X MX"}, {}}},
         {"PC-NFSD", {{" Volume in drive C is TAVI", " Directory of C:\\\\PUB"}, {"        3 file(s)       2746 bytes", "                  1234567 bytes free"}}},
         {"KA9Q", {{}, {"2 files. 1,234,567 bytes free. Disk size 20,000,000 bytes."}}},
+        {"TOPS20", {{"PS:<ANONYMOUS>"}, {}}},
     };
     for (const QString& family : FtpListParsers::familyNames()) {
         QStringList lines = frame.value(family).first;
