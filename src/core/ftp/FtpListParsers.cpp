@@ -390,6 +390,7 @@ struct Family
 static const Family families[] = {
     {"MLST", parseMlstLine},
     {"EPLF", parseEplfLine},
+    {"Distinct TCP/IP", parseDistinctLine},
     {"Unix", parseUnixLine},
     {"Novell Netware", parseNetwareLine},
     {"Windows NT", parseDosLine},

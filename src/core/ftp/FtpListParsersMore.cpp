@@ -342,4 +342,31 @@ LineResult parseTops20Line(QStringView line, const ListParseContext&, TIdFTPList
     return LineResult::Entry;
 }
 
+// Distinct TCP/IP: a Unix mode, then straight to the size and a date with
+// both year and time, "-r-xr-xr-x  7680 Oct 21 1999 08:24 name". No link
+// count or owner, so the Unix parser would take the time for part of the
+// name; tried before it, and only with the year and time both present.
+LineResult parseDistinctLine(QStringView line, const ListParseContext& context,
+                             TIdFTPListItem& item)
+{
+    static const QRegularExpression re(QStringLiteral(
+        R"(^([d-])[rwx-]{9}\s+(\d+)\s+([A-Za-z]{3})\s+(\d{1,2})\s+(\d{4})\s+(\d{1,2}:\d{2})\s+(\S.*)$)"));
+    const auto m = re.match(line);
+    if (!m.hasMatch())
+        return LineResult::NoMatch;
+    const QDate date(m.capturedView(5).toInt(), monthFromName(m.capturedView(3)),
+                     m.capturedView(4).toInt());
+    const QTime time = parseClock(m.capturedView(6));
+    if (!date.isValid() || !time.isValid())
+        return LineResult::NoMatch;
+    item = {};
+    item.ModifiedDate = serverTime(date, time, context);
+    item.ItemType = m.capturedView(1) == u"d" ? ditDirectory : ditFile;
+    item.Size = m.capturedView(2).toLongLong();
+    item.FileName = m.captured(7);
+    if (item.FileName == u"." || item.FileName == u"..")
+        return LineResult::Skip;
+    return LineResult::Entry;
+}
+
 } // namespace FtpListParsers::detail

@@ -66,6 +66,7 @@ LineResult parseSuperTcpLine(QStringView line, const ListParseContext&, TIdFTPLi
 LineResult parsePcNfsdLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseKa9qLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseTops20Line(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseDistinctLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

@@ -179,6 +179,11 @@ const Row kRows[] = {
     // The generation number is dropped; type DIRECTORY is a folder.
     {"TOPS20", "FEED.XML.3", "FEED.XML", 0, ditFile, QDateTime()},
     {"TOPS20", "MAIL.DIRECTORY.1", "MAIL", 0, ditDirectory, QDateTime()},
+    // No link count or owner: the time belongs to the date, not the name.
+    {"Distinct TCP/IP", "-r-xr-xr-x       7680 Oct 21 1999 08:24 distinct.exe", "distinct.exe", 7680,
+     ditFile, local(1999, 10, 21, 8, 24)},
+    {"Distinct TCP/IP", "drwxrwxrwx          0 Feb 04 2002 14:02 temp files", "temp files", 0,
+     ditDirectory, local(2002, 2, 4, 14, 2)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
     // A numbered mixed-case name is not a TOPS-20 generation.
