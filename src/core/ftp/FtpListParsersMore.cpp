@@ -87,7 +87,7 @@ LineResult parseVosLine(QStringView line, const ListParseContext& context, TIdFT
     if (header.match(line).hasMatch())
         return LineResult::Skip;
     static const QRegularExpression re(QStringLiteral(
-        R"(^([a-z])\s+(?:(\d+)\s+(?:(seq|rel|fix|stm|dir|seqn)\s+)?)?(\d{2})-(\d{2})-(\d{2})\s+(\d{2}:\d{2}:\d{2})\s+(\S.*)$)"));
+        R"(^([a-z])\s+(?:(\d+)\s+(?:(seq|rel|fix|stm)\s+)?)?(\d{2})-(\d{2})-(\d{2})\s+(\d{2}:\d{2}:\d{2})\s+(\S.*)$)"));
     const auto m = re.match(line);
     if (!m.hasMatch())
         return LineResult::NoMatch;

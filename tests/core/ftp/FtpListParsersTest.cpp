@@ -278,6 +278,15 @@ TEST(ListingFamilies, UnrecognisedOrEmptyListingIsEmpty)
         {"<html>  <body>Not a listing</body>  </html>"},
         {"total 0"},
         {"this   is   garbage", "  and so is this"},
+        // Lines of the smaller families with an impossible date or field.
+        {"    1  -rw-    18929788  Feb 30 1993 00:05:32 +00:00  ios.bin"},
+        {"PROFILE  EXEC     V         75         24          1 2006-13-13 10:35:35 LFS191"},
+        {"w        1  seq      23-02-30 15:06:12  feed.xml"},
+        {"   41984    XYZ-10-2023  13:45:28   vxWorks.st"},
+        {"  0.0     23/13/16 1234 d-ewrewr        A4       2C0 CMDS"},
+        {"FEEDXML          101            1234  16-Foo-24 18:53:00  \"NUNU\"  255,255"},
+        {"FEED     XML      1234  01-16-24  13:53p"},
+        {"autoexec.net      1,289 10:36  6/28/93", "TEMP/    512  12:20  6/08/93"},
     };
     for (const QStringList& lines : cases) {
         QString family = "x";
