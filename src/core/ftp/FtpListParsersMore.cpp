@@ -52,11 +52,11 @@ LineResult parseVmCmsLine(QStringView line, const ListParseContext& context, TId
     const auto m = re.match(line);
     if (!m.hasMatch())
         return LineResult::NoMatch;
-    const QDate date = m.hasCaptured(7)
-                           ? QDate(m.capturedView(7).toInt(), m.capturedView(8).toInt(),
-                                   m.capturedView(9).toInt())
-                           : QDate(fullYear(m.capturedView(12).toInt()),
-                                   m.capturedView(10).toInt(), m.capturedView(11).toInt());
+    const QDate date =
+        m.hasCaptured(7)
+            ? QDate(m.capturedView(7).toInt(), m.capturedView(8).toInt(), m.capturedView(9).toInt())
+            : QDate(fullYear(m.capturedView(12).toInt()), m.capturedView(10).toInt(),
+                    m.capturedView(11).toInt());
     const QTime time = parseClock(m.capturedView(13));
     if (!date.isValid() || !time.isValid())
         return LineResult::NoMatch;
@@ -67,8 +67,7 @@ LineResult parseVmCmsLine(QStringView line, const ListParseContext& context, TId
         item.FileName = m.captured(1);
         return LineResult::Entry;
     }
-    if (m.capturedView(3) == u"-" || !allDigits(m.capturedView(4)) ||
-        !allDigits(m.capturedView(5)))
+    if (m.capturedView(3) == u"-" || !allDigits(m.capturedView(4)) || !allDigits(m.capturedView(5)))
         return LineResult::NoMatch;
     if (m.capturedView(3) == u"F")
         item.Size = m.capturedView(4).toLongLong() * m.capturedView(5).toLongLong();
@@ -117,8 +116,7 @@ LineResult parseVosLine(QStringView line, const ListParseContext& context, TIdFT
 // Wind River VxWorks: "   41984    OCT-10-2023  13:45:28   vxWorks.st",
 // folders marked by a trailing "<DIR>" instead of a mode. The month-name
 // date with dashes is what sets it apart from DOS-style listings.
-LineResult parseVxWorksLine(QStringView line, const ListParseContext& context,
-                            TIdFTPListItem& item)
+LineResult parseVxWorksLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
 {
     const QStringView trimmed = line.trimmed();
     if (trimmed.startsWith(u"size ") || trimmed.startsWith(u"----"))
@@ -177,8 +175,7 @@ LineResult parseOs9Line(QStringView line, const ListParseContext& context, TIdFT
 // "NUNU" 255,255". File code, end-of-file in bytes, a day-first date, the
 // quoted RWEP security string and "group,user" owner. A code ending in "O"
 // marks a file open at listing time. Guardian subvolumes hold no folders.
-LineResult parseTandemLine(QStringView line, const ListParseContext& context,
-                           TIdFTPListItem& item)
+LineResult parseTandemLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
 {
     if (line.startsWith(u"File ") && line.contains(u"RWEP"))
         return LineResult::Skip;
@@ -253,8 +250,7 @@ LineResult parseSuperTcpLine(QStringView line, const ListParseContext& context,
 // PC-NFSD: the MS-DOS "dir" layout, "FEED     XML      1234  01-16-24
 // 6:53p". Name and extension stand in separate columns (8.3 names hold no
 // blanks), the time is 12-hour with a bare "a"/"p".
-LineResult parsePcNfsdLine(QStringView line, const ListParseContext& context,
-                           TIdFTPListItem& item)
+LineResult parsePcNfsdLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
 {
     if (line.startsWith(u" Volume ") || line.startsWith(u" Directory of ") ||
         line.contains(u" file(s) ") || line.contains(u" bytes free"))
