@@ -390,6 +390,7 @@ struct Family
 static const Family families[] = {
     {"MLST", parseMlstLine},
     {"EPLF", parseEplfLine},
+    {"Distinct TCP/IP", parseDistinctLine},
     {"Unix", parseUnixLine},
     {"Novell Netware", parseNetwareLine},
     {"Windows NT", parseDosLine},
@@ -398,6 +399,17 @@ static const Family families[] = {
     {"AS400", parseAs400Line},
     {"MVS", parseMvsLine},
     {"MVS Partitioned Data Set", parseMvsPdsLine},
+    {"Cisco IOS", parseCiscoLine},
+    {"VM/CMS", parseVmCmsLine},
+    {"Stratus VOS", parseVosLine},
+    {"VxWorks", parseVxWorksLine},
+    {"OS-9", parseOs9Line},
+    {"Tandem", parseTandemLine},
+    {"MPE/iX", parseMpeLine},
+    {"SuperTCP", parseSuperTcpLine},
+    {"PC-NFSD", parsePcNfsdLine},
+    {"KA9Q", parseKa9qLine},
+    {"TOPS20", parseTops20Line},
     {"NLST", parseBareNameLine, nullptr, false},
 };
 

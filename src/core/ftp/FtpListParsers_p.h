@@ -55,6 +55,18 @@ LineResult parseNetwareLine(QStringView line, const ListParseContext&, TIdFTPLis
 LineResult parseMvsLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseMvsPdsLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 LineResult parseAs400Line(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseCiscoLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseVmCmsLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseVosLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseVxWorksLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseOs9Line(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseTandemLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseMpeLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseSuperTcpLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parsePcNfsdLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseKa9qLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseTops20Line(QStringView line, const ListParseContext&, TIdFTPListItem&);
+LineResult parseDistinctLine(QStringView line, const ListParseContext&, TIdFTPListItem&);
 
 // VMS wraps a long file name onto a line of its own; joins it with the next.
 QStringList joinVmsLines(const QStringList& lines);

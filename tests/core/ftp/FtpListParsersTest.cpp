@@ -114,8 +114,82 @@ const Row kRows[] = {
     {"MVS Partitioned Data Set",
      "MEMBER1   01.01 2001/01/01 2002/02/02 12:00    10    10     0 USER", "MEMBER1", 0, ditFile,
      local(2002, 2, 2, 12, 0)},
+    // The time carries the router's own offset from UTC.
+    {"Cisco IOS",
+     "    1  -rw-    18929788  Mar 1 1993 00:05:32 +00:00  c2600-ipbase-mz.124-15.T1.bin",
+     "c2600-ipbase-mz.124-15.T1.bin", 18929788, ditFile, utc(1993, 3, 1, 0, 5, 32)},
+    {"Cisco IOS", "    2  drwx         192  Jan 16 2024 18:53:10 +01:00  html", "html", 192,
+     ditDirectory, utc(2024, 1, 16, 17, 53, 10)},
+    {"Cisco IOS", "    3  -rw-        3136                    <no date>  vlan.dat", "vlan.dat",
+     3136, ditFile, QDateTime()},
+    // Variable-length records give no byte size, fixed ones records x length.
+    {"VM/CMS", "PROFILE  EXEC     V         75         24          1 2006-12-13 10:35:35 LFS191",
+     "PROFILE.EXEC", 0, ditFile, local(2006, 12, 13, 10, 35, 35)},
+    {"VM/CMS", "FEED     XML      F         80        100          2 2023-11-05 14:22:01 ANNA191",
+     "FEED.XML", 8000, ditFile, local(2023, 11, 5, 14, 22, 1)},
+    {"VM/CMS", "ARCHIVE  DIR      -          -          -          - 2023-11-05 14:22:01 -",
+     "ARCHIVE", 0, ditDirectory, local(2023, 11, 5, 14, 22, 1)},
+    {"VM/CMS", "README   TXT      F         72         10          1  6/15/23 10:00:00 USR191",
+     "README.TXT", 720, ditFile, local(2023, 6, 15, 10, 0)},
+    // Blocks are 4 KiB; folder lines have no organisation, links no blocks.
+    {"Stratus VOS", "w        1  seq      23-03-21 15:06:12  feed.xml", "feed.xml", 4096, ditFile,
+     local(2023, 3, 21, 15, 6, 12)},
+    {"Stratus VOS", "m       12  24-01-16 18:53:00  archive", "archive", 0, ditDirectory,
+     local(2024, 1, 16, 18, 53)},
+    {"Stratus VOS", "m           24-01-16 18:53:00  current -> %s#d01>rel>v2", "current", 0,
+     ditSymbolicLink, local(2024, 1, 16, 18, 53)},
+    // Folders are marked after the name; their size column is not a size.
+    {"VxWorks", "   41984    OCT-10-2023  13:45:28   vxWorks.st", "vxWorks.st", 41984, ditFile,
+     local(2023, 10, 10, 13, 45, 28)},
+    {"VxWorks", "     512    JAN-16-2024  18:53:00   LOGS         <DIR>", "LOGS", 0, ditDirectory,
+     local(2024, 1, 16, 18, 53)},
+    {"VxWorks", "      77    Jun-01-2024  09:05:00   boot line.txt", "boot line.txt", 77, ditFile,
+     local(2024, 6, 1, 9, 5)},
+    // Sizes are hexadecimal.
+    {"OS-9", "  0.0     23/11/16 1234 d-ewrewr        A4       2C0 CMDS", "CMDS", 0x2C0,
+     ditDirectory, local(2023, 11, 16, 12, 34)},
+    {"OS-9", " 12.3     24/01/16 1853 ------wr       1F3      1A2B feed.xml", "feed.xml", 0x1A2B,
+     ditFile, local(2024, 1, 16, 18, 53)},
+    // Day-first dates; a code ending in "O" is a file open while listed.
+    {"Tandem", "FEEDXML          101            1234  16-Jan-24 18:53:00  \"NUNU\"  255,255",
+     "FEEDXML", 1234, ditFile, local(2024, 1, 16, 18, 53)},
+    {"Tandem", "ARCHIVE          101O           5120   3-Nov-23 09:05:30  \"OOOO\" 100, 12",
+     "ARCHIVE", 5120, ditFile, local(2023, 11, 3, 9, 5, 30)},
+    // Records x record size for fixed-length files; variable ones give none.
+    {"MPE/iX", "FEEDXML            128W  FB          17       2048   1       64  1  8", "FEEDXML",
+     17 * 256, ditFile, QDateTime()},
+    {"MPE/iX", "README              80B  VA          12       1023   1       16  1  8", "README", 0,
+     ditFile, QDateTime()},
+    {"MPE/iX", "PROG      NMPRG    256W  FB         500        500   1      512  2  8", "PROG",
+     500 * 512, ditFile, QDateTime()},
+    {"SuperTCP", "DESIGN1.DOC          11264      05-11-95        14:20", "DESIGN1.DOC", 11264,
+     ditFile, local(1995, 5, 11, 14, 20)},
+    {"SuperTCP", "CMT             <DIR>           11-21-94        10:17", "CMT", 0, ditDirectory,
+     local(1994, 11, 21, 10, 17)},
+    // Name and extension in separate columns, 12-hour times.
+    {"PC-NFSD", "FEED     XML      1234  01-16-24   6:53p", "FEED.XML", 1234, ditFile,
+     local(2024, 1, 16, 18, 53)},
+    {"PC-NFSD", "PUB          <DIR>     12-24-22  12:05a", "PUB", 0, ditDirectory,
+     local(2022, 12, 24, 0, 5)},
+    {"PC-NFSD", "README        1,512  06-01-24  11:30a", "README", 1512, ditFile,
+     local(2024, 6, 1, 11, 30)},
+    // Time before date; folders end in "/" and have no size.
+    {"KA9Q", "autoexec.net      1,289 10:36  6/28/93", "autoexec.net", 1289, ditFile,
+     local(1993, 6, 28, 10, 36)},
+    {"KA9Q", "TEMP/             12:20  6/08/93", "TEMP", 0, ditDirectory,
+     local(1993, 6, 8, 12, 20)},
+    // The generation number is dropped; type DIRECTORY is a folder.
+    {"TOPS20", "FEED.XML.3", "FEED.XML", 0, ditFile, QDateTime()},
+    {"TOPS20", "MAIL.DIRECTORY.1", "MAIL", 0, ditDirectory, QDateTime()},
+    // No link count or owner: the time belongs to the date, not the name.
+    {"Distinct TCP/IP", "-r-xr-xr-x       7680 Oct 21 1999 08:24 distinct.exe", "distinct.exe",
+     7680, ditFile, local(1999, 10, 21, 8, 24)},
+    {"Distinct TCP/IP", "drwxrwxrwx          0 Feb 04 2002 14:02 temp files", "temp files", 0,
+     ditDirectory, local(2002, 2, 4, 14, 2)},
     {"NLST", "feed.xml", "feed.xml", 0, ditFile, QDateTime()},
     {"NLST", "My File.txt", "My File.txt", 0, ditFile, QDateTime()},
+    // A numbered mixed-case name is not a TOPS-20 generation.
+    {"NLST", "backup.tar.1", "backup.tar.1", 0, ditFile, QDateTime()},
 };
 
 void expectEntry(const TIdFTPListItem& item, const Row& row)
@@ -158,6 +232,27 @@ TEST(ListingFamilies, RowsTogetherGiveAllEntriesInOrder)
         {"MVS", {{"Volume Unit    Referred Ext Used Recfm Lrecl BlkSz Dsorg Dsname"}, {}}},
         {"MVS Partitioned Data Set",
          {{" Name     VV.MM   Created       Changed      Size  Init   Mod   Id"}, {}}},
+        {"Cisco IOS", {{"Directory of flash:/"}, {"32768000 bytes total (12812288 bytes free)"}}},
+        {"Stratus VOS", {{"Files: 1  Blocks: 1"}, {"Dirs: 1", "Links: 1"}}},
+        {"VxWorks",
+         {{"  size          date       time       name",
+           "--------       ------     ------    --------"},
+          {}}},
+        {"OS-9",
+         {{" Owner    Last modified  Attributes Sector Bytecount Name",
+           "-------   ------------- ------------ ------ --------- ----"},
+          {}}},
+        {"Tandem", {{"File         Code             EOF  Last Modification    RWEP   Owner"}, {}}},
+        {"MPE/iX",
+         {{"ACCOUNT=  SYS         GROUP=  PUB",
+           "FILENAME  CODE  ------------LOGICAL RECORD-----------  ----SPACE----",
+           "                  SIZE  TYP        EOF      LIMIT R/B  SECTORS #X MX"},
+          {}}},
+        {"PC-NFSD",
+         {{" Volume in drive C is TAVI", " Directory of C:\\\\PUB"},
+          {"        3 file(s)       2746 bytes", "                  1234567 bytes free"}}},
+        {"KA9Q", {{}, {"2 files. 1,234,567 bytes free. Disk size 20,000,000 bytes."}}},
+        {"TOPS20", {{"PS:<ANONYMOUS>"}, {}}},
     };
     for (const QString& family : FtpListParsers::familyNames()) {
         QStringList lines = frame.value(family).first;
@@ -197,6 +292,15 @@ TEST(ListingFamilies, UnrecognisedOrEmptyListingIsEmpty)
         {"<html>  <body>Not a listing</body>  </html>"},
         {"total 0"},
         {"this   is   garbage", "  and so is this"},
+        // Lines of the smaller families with an impossible date or field.
+        {"    1  -rw-    18929788  Feb 30 1993 00:05:32 +00:00  ios.bin"},
+        {"PROFILE  EXEC     V         75         24          1 2006-13-13 10:35:35 LFS191"},
+        {"w        1  seq      23-02-30 15:06:12  feed.xml"},
+        {"   41984    XYZ-10-2023  13:45:28   vxWorks.st"},
+        {"  0.0     23/13/16 1234 d-ewrewr        A4       2C0 CMDS"},
+        {"FEEDXML          101            1234  16-Foo-24 18:53:00  \"NUNU\"  255,255"},
+        {"FEED     XML      1234  01-16-24  13:53p"},
+        {"autoexec.net      1,289 10:36  6/28/93", "TEMP/    512  12:20  6/08/93"},
     };
     for (const QStringList& lines : cases) {
         QString family = "x";
