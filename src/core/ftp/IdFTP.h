@@ -3,6 +3,7 @@
 #include "FtpListParsers.h"
 #include "FtpReplyReader.h"
 #include "IdFTPListItem.h"
+#include "RemoteSession.h"
 #include "platform/Error.h"
 
 #include <QElapsedTimer>
@@ -33,14 +34,10 @@ enum TIdFTPTransferType { ftASCII, ftBinary };
 
 // The server answered with a code outside the set the command accepts. The
 // message is the reply's text lines, each followed by CR LF.
-class EIdReplyRFCError : public Error
+class EIdReplyRFCError : public ERemoteRefusal
 {
 public:
-    EIdReplyRFCError(int code, QString text) : Error(std::move(text)), m_code(code) {}
-    int ErrorCode() const { return m_code; }
-
-private:
-    int m_code;
+    EIdReplyRFCError(int code, QString text) : ERemoteRefusal(code, std::move(text)) {}
 };
 
 // Connect with an empty Host; raised before any network activity.
