@@ -244,12 +244,8 @@ void TIdFTP::Connect()
             if (syst.code != 500 && !syst.lines.isEmpty())
                 m_systemDescription = syst.lines.first();
             if (m_featSiteZone) {
-                // "210 UTC-300": the server's clock runs 300 minutes behind UTC.
                 const FtpReply zone = command(QStringLiteral("SITE ZONE"), {});
-                static const QRegularExpression re(QStringLiteral(R"(UTC\s*([+-]?\d+))"));
-                const auto m = re.match(zone.lines.value(0));
-                if (zone.code == 210 && m.hasMatch())
-                    m_zoneOffsetMinutes = m.captured(1).toInt();
+                m_zoneOffsetMinutes = FtpListParsers::parseSiteZoneReply(zone);
             }
             sendType(TransferType);
         }

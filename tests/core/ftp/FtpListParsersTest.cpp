@@ -322,6 +322,58 @@ TEST(ListingFamilies, SiteZoneOffsetTurnsServerTimeIntoLocalTime)
     EXPECT_EQ(items[1].ModifiedDate, utc(2024, 6, 15, 14, 0));
 }
 
+// SITE ZONE replies as servers send them, and broken ones.
+TEST(SiteZone, ReplyGivesAnOffsetOnlyWithinADay)
+{
+    const struct
+    {
+        int code;
+        const char* line;
+        std::optional<int> minutes;
+    } cases[] = {
+        {210, "UTC-300", -300},
+        {210, "UTC+60", 60},
+        {210, "UTC0", 0},
+        {210, "UTC 120", 120},
+        {210, "UTC+840", 840}, // Line Islands
+        {210, "UTC-1440", -1440},
+        {210, "UTC+1440", 1440},
+        {210, "UTC+1441", std::nullopt},
+        {210, "UTC540094932", std::nullopt},
+        {210, "UTC-2147483648", std::nullopt},
+        {210, "UTC99999999999999999999", std::nullopt},
+        {210, "UTC", std::nullopt},
+        {210, "GMT+1", std::nullopt},
+        {500, "UTC-300", std::nullopt},
+        {202, "Command not implemented.", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FtpListParsers::parseSiteZoneReply({c.code, {QString::fromLatin1(c.line)}}),
+                  c.minutes)
+            << c.code << ' ' << c.line;
+    }
+    EXPECT_EQ(FtpListParsers::parseSiteZoneReply({210, {}}), std::nullopt);
+}
+
+TEST(SiteZone, OffsetBeyondADayIsIgnoredAndADayAheadStillGivesDates)
+{
+    const QStringList lines = {"-rw-r--r-- 1 anna users 1 Jan 16  2023 a",
+                               "-rw-r--r-- 1 anna users 1 Jun 15 09:00 b"};
+    ListParseContext context = fixedNow();
+    context.serverUtcOffsetMinutes = 540094932;
+    const auto broken = FtpListParsers::parseList(lines, context);
+    const auto plain = FtpListParsers::parseList(lines, fixedNow());
+    ASSERT_EQ(broken.size(), 2);
+    EXPECT_EQ(broken[0].ModifiedDate, plain[0].ModifiedDate);
+    EXPECT_EQ(broken[1].ModifiedDate, plain[1].ModifiedDate);
+
+    context.serverUtcOffsetMinutes = 1440;
+    const auto ahead = FtpListParsers::parseList(lines, context);
+    ASSERT_EQ(ahead.size(), 2);
+    EXPECT_EQ(ahead[0].ModifiedDate, utc(2023, 1, 15, 0, 0));
+    EXPECT_EQ(ahead[1].ModifiedDate, utc(2024, 6, 14, 9, 0));
+}
+
 TEST(ListingFamilies, VmsNameWrappedOntoItsOwnLine)
 {
     const auto items = FtpListParsers::parseList(

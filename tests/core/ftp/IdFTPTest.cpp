@@ -191,6 +191,14 @@ TEST_F(FtpClient, SiteZoneOffsetIsKept)
     EXPECT_EQ(ftp.ServerUtcOffsetMinutes(), -300);
 }
 
+TEST_F(FtpClient, SiteZoneOffsetBeyondADayIsIgnored)
+{
+    server.on("FEAT", {reply("211-Features:\r\n SITE ZONE\r\n211 End\r\n")});
+    server.on("SITE ZONE", {reply("210 UTC540094932\r\n")});
+    connect();
+    EXPECT_EQ(ftp.ServerUtcOffsetMinutes(), std::nullopt);
+}
+
 TEST_F(FtpClient, PortKeepsTheLow16BitsOfTheWholeNumber)
 {
     server.start();
