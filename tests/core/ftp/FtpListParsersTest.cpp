@@ -3,7 +3,10 @@
 
 #include "ftp/FtpListParsers.h"
 
+#include <cctype>
 #include <gtest/gtest.h>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -216,11 +219,33 @@ TEST_P(ListingRow, GivesItsEntry)
     expectEntry(items[0], row);
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, ListingRow, ::testing::ValuesIn(kRows), [](const auto& info) {
-    std::string name = info.param.family;
-    std::erase_if(name, [](char c) { return !std::isalnum(c); });
-    return name + std::to_string(info.index);
-});
+// Family and file name, e.g. "Unix_feed_xml"; a row repeating both gets a
+// count, so names stay put when rows are added elsewhere.
+std::string rowName(const ::testing::TestParamInfo<Row>& info)
+{
+    const auto words = [](const char* text) {
+        std::string out;
+        for (const char* c = text; *c; ++c) {
+            if (std::isalnum(static_cast<unsigned char>(*c)))
+                out += *c;
+            else if (!out.empty() && out.back() != '_')
+                out += '_';
+        }
+        while (!out.empty() && out.back() == '_')
+            out.pop_back();
+        return out;
+    };
+    std::string name = words(info.param.family) + '_' + words(info.param.name);
+    int same = 0;
+    for (std::size_t i = 0; i < info.index; ++i) {
+        if (std::string_view(kRows[i].family) == info.param.family &&
+            std::string_view(kRows[i].name) == info.param.name)
+            ++same;
+    }
+    return same ? name + '_' + std::to_string(same + 1) : name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, ListingRow, ::testing::ValuesIn(kRows), rowName);
 
 // Each family's rows as one listing, with the headers and totals its
 // servers put around them.

@@ -21,6 +21,7 @@ QString tempFile()
 
 struct CheckCase
 {
+    const char* label; // the test's name
     const char* server;
     const char* rssName;
     const char* port;
@@ -52,16 +53,17 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, UploadChecks,
     ::testing::Values(
         // The first failing check ends it: the port is not looked at.
-        CheckCase{"", "", "abc",
+        CheckCase{"noServer", "", "", "abc",
                   "Fehler: Kein FTP-Server angegeben. Bitte geben Sie einen FTP-Server an.", "abc"},
-        CheckCase{"127.0.0.1", "", "abc",
+        CheckCase{"noRssFileName", "127.0.0.1", "", "abc",
                   "Fehler: Kein RSS-Dateiname angeben. Bitte geben Sie eine RSS-Datei für den "
                   "FTP-Upload an.",
                   "abc"},
-        CheckCase{"127.0.0.1", "rss.xml", "abc",
+        CheckCase{"portNotANumber", "127.0.0.1", "rss.xml", "abc",
                   "Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.", "21"},
-        CheckCase{"127.0.0.1", "rss.xml", "21 ",
-                  "Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.", "21"}));
+        CheckCase{"portWithTrailingBlank", "127.0.0.1", "rss.xml", "21 ",
+                  "Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.", "21"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 // --- Against pyftpdlib -------------------------------------------------------
 
