@@ -163,6 +163,23 @@ TEST_F(Recovery, DeclinedCopyIsKeptAndNotOfferedAgain)
     EXPECT_EQ(readAll(copy), bytes);
 }
 
+TEST_F(Recovery, UnreadableCopyIsReportedAndKept)
+{
+    const QString copy = leaveOrphan("<xml><FileInfo>", QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
+    auto first = makeRecoveringForm();
+    ui.answers.push_back(UserInteraction::Answer::Yes);
+    first->show();
+    EXPECT_EQ(ui.messages, QStringList({kNotAProjectFileMessage}));
+    EXPECT_EQ(first->textControl(u"edtFeedTitle")->text(), kTemplateTitle);
+    EXPECT_TRUE(QFile::exists(copy));
+    first.reset();
+
+    auto second = makeRecoveringForm();
+    second->show();
+    EXPECT_EQ(ui.questions.size(), 1u);
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
+}
+
 TEST_F(Recovery, CopyFollowsWhetherTheProjectDiffersFromItsFile)
 {
     auto window = makeRecoveringForm();
