@@ -107,6 +107,10 @@ void RecentFiles::mergeDesktopEntries(const QList<RecentFile>& entries)
     for (const RecentFile& entry : entries) {
         if (!entry.used.isValid() || (m_mergedUntil.isValid() && entry.used <= m_mergedUntil))
             continue;
+        // Another program's history may name files long gone: only ours are
+        // kept greyed out.
+        if (!QFileInfo(entry.path).isFile())
+            continue;
         if (!newest.isValid() || entry.used > newest)
             newest = entry.used;
         const QString file = absolute(entry.path);

@@ -35,8 +35,9 @@ public:
     int removeMissing();
     void clear();
 
-    // Takes the entries used after the last merge, in the order of their
-    // time among the others; older ones were seen before and stay out.
+    // Takes the entries used after the last merge whose file exists, in the
+    // order of their time among the others; older ones were seen before and
+    // stay out.
     void mergeDesktopEntries(const QList<RecentFile>& entries);
 
 private:

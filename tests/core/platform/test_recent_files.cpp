@@ -119,7 +119,9 @@ TEST_F(RecentFilesTest, DesktopEntriesAreMergedByTimeOnce)
 
     // A removed entry is not brought back by the same desktop entry.
     list.remove(file("newest.tvst", false));
-    list.mergeDesktopEntries({{file("newest.tvst"), at(9)}, {file("later.tvst"), at(10)}});
+    list.mergeDesktopEntries({{file("newest.tvst"), at(9)},
+                              {file("later.tvst"), at(10)},
+                              {file("gone.tvst", false), at(11)}});
     EXPECT_EQ(paths(list), QStringList({"later.tvst", "old.tvst", "new.tvst", "middle.tvst"}));
 
     list.save();
