@@ -12,6 +12,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 
@@ -282,8 +283,12 @@ void add(const QString& xbelPath, const QString& filePath, const QDateTime& used
     }
 
     QDir().mkpath(QFileInfo(xbelPath).absolutePath());
+    // A new list names the user's files: for their eyes only.
     QSaveFile file(xbelPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(result) != result.size() || !file.commit())
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok && !exists)
+        ok = ::fchmod(file.handle(), S_IRUSR | S_IWUSR) == 0;
+    if (!ok || file.write(result) != result.size() || !file.commit())
         throw Error(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2")
                         .arg(xbelPath, file.errorString()));
 }
