@@ -399,7 +399,10 @@ void TForm1::FormShow()
 {
     if (!m_options.startupFile.isEmpty())
         openProject(m_options.startupFile);
-    offerRecoveryCopies();
+    // After the window has painted, so the question has its window behind it.
+    QMetaObject::invokeMethod(
+        this, [this] { runCommand(m_ui, this, [this] { offerRecoveryCopies(); }); },
+        Qt::QueuedConnection);
 }
 
 void TForm1::openDroppedFiles(const QStringList& paths)

@@ -117,7 +117,8 @@ public:
     // Recovery (uMainRecovery.cpp). Writes or removes this window's copy as
     // the project differs from its file or not; throws when it cannot.
     void saveRecoveryCopy();
-    // Offers the copies of programs that ended without cleaning up.
+    // Offers the copies of programs that ended without cleaning up; the
+    // first show does it once its events have been handled.
     void offerRecoveryCopies();
     // True when what would be saved differs from what was last opened or saved.
     bool differsFromFile() const;

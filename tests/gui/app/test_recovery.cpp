@@ -53,6 +53,13 @@ protected:
         return copy;
     }
 
+    // Shows the window and lets it handle what its first show queued.
+    static void start(TForm1& window)
+    {
+        window.show();
+        QCoreApplication::processEvents();
+    }
+
     static QByteArray bytesOf(const TForm1& window)
     {
         return ProjectFile::ProjectData(window.documentFromControls());
@@ -77,7 +84,7 @@ TEST_F(Recovery, DISABLED_ChildTypesAndWaitsToBeKilled)
     options.recoveryFolder = childFolder;
     options.startupFile = sampleProject();
     TForm1 window(ui, options);
-    window.show();
+    start(window);
     ASSERT_EQ(window.currentFileName(), sampleProject());
     window.textControl(u"edtFeedTitle")->setText("Nach dem Öffnen getippt");
     window.checkControl(u"chkPublish")->toggle();
@@ -127,7 +134,7 @@ TEST_F(Recovery, KilledProgramLeavesACopyThatTheNextStartOffers)
 
     auto next = makeRecoveringForm();
     ui.answers.push_back(UserInteraction::Answer::Yes);
-    next->show();
+    start(*next);
     ASSERT_EQ(ui.questions.size(), 1u);
     EXPECT_TRUE(kQuestion.match(ui.questions[0].text).hasMatch())
         << ui.questions[0].text.toStdString();
@@ -148,7 +155,7 @@ TEST_F(Recovery, DeclinedCopyIsKeptAndNotOfferedAgain)
     const QString copy = leaveOrphan(bytes, QDateTime(QDate(2026, 3, 1), QTime(14, 5)));
     auto first = makeRecoveringForm();
     ui.answers.push_back(UserInteraction::Answer::No);
-    first->show();
+    start(*first);
     ASSERT_EQ(ui.questions.size(), 1u);
     EXPECT_EQ(ui.questions[0].text,
               "Tavistrel wurde nicht ordnungsgemäß beendet. Soll die Wiederherstellungskopie von "
@@ -157,7 +164,7 @@ TEST_F(Recovery, DeclinedCopyIsKeptAndNotOfferedAgain)
     first.reset();
 
     auto second = makeRecoveringForm();
-    second->show();
+    start(*second);
     EXPECT_EQ(ui.questions.size(), 1u);
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
     EXPECT_EQ(readAll(copy), bytes);
@@ -168,14 +175,14 @@ TEST_F(Recovery, UnreadableCopyIsReportedAndKept)
     const QString copy = leaveOrphan("<xml><FileInfo>", QDateTime(QDate(2026, 3, 1), QTime(9, 0)));
     auto first = makeRecoveringForm();
     ui.answers.push_back(UserInteraction::Answer::Yes);
-    first->show();
+    start(*first);
     EXPECT_EQ(ui.messages, QStringList({kNotAProjectFileMessage}));
     EXPECT_EQ(first->textControl(u"edtFeedTitle")->text(), kTemplateTitle);
     EXPECT_TRUE(QFile::exists(copy));
     first.reset();
 
     auto second = makeRecoveringForm();
-    second->show();
+    start(*second);
     EXPECT_EQ(ui.questions.size(), 1u);
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
@@ -183,7 +190,7 @@ TEST_F(Recovery, UnreadableCopyIsReportedAndKept)
 TEST_F(Recovery, CopyFollowsWhetherTheProjectDiffersFromItsFile)
 {
     auto window = makeRecoveringForm();
-    window->show();
+    start(*window);
     const QString copy = window->recoveryCopyPath();
     auto type = [&](const QString& text) {
         window->textControl(u"edtFeedTitle")->setText(text);
@@ -240,7 +247,7 @@ TEST_F(Recovery, CopyFollowsWhetherTheProjectDiffersFromItsFile)
 TEST_F(Recovery, TimerWritesTheCopy)
 {
     auto window = makeRecoveringForm(20ms);
-    window->show();
+    start(*window);
     window->textControl(u"edtFeedTitle")->setText("Getippt");
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(window->recoveryCopyPath()); }));
 }
@@ -249,8 +256,8 @@ TEST_F(Recovery, TwoRunningWindowsKeepSeparateCopies)
 {
     auto first = makeRecoveringForm();
     auto second = makeRecoveringForm();
-    first->show();
-    second->show();
+    start(*first);
+    start(*second);
     first->textControl(u"edtFeedTitle")->setText("Erstes");
     second->textControl(u"edtFeedTitle")->setText("Zweites");
     first->saveRecoveryCopy();
@@ -265,7 +272,7 @@ TEST_F(Recovery, TwoRunningWindowsKeepSeparateCopies)
 
     // A third start asks nothing: both owners still run.
     auto third = makeRecoveringForm();
-    third->show();
+    start(*third);
     EXPECT_TRUE(ui.questions.empty());
     EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join("\n").toStdString();
 }
