@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdlib>
+
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <unistd.h>
 
 int main(int argc, char** argv)
@@ -13,6 +15,10 @@ int main(int argc, char** argv)
     // The browser engine refuses to start its sandbox as root.
     if (::getuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // Recent-file lists and recovery copies stay out of the user's folders.
+    QTemporaryDir home;
+    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
     // A temporary folder of this program's own: test programs running side by
     // side (ctest -j, other checkouts as the same user) would otherwise share
     // the private temp folder and its upload file.
