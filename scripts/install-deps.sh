@@ -12,12 +12,9 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     python3 python3-pyftpdlib python3-feedparser vsftpd
     xvfb xauth imagemagick curl
-<<<<<<< HEAD
-    clang libclang-rt-dev clang-format
-=======
     dpkg-dev file man-db desktop-file-utils appstream libxml2-utils shared-mime-info
     openbox xdotool
->>>>>>> main
+    clang libclang-rt-dev clang-format
 )
 
 missing=()
