@@ -225,8 +225,6 @@ void SftpSession::openSocket()
         std::lock_guard lock(m_mutex);
         m_fd = fd;
     }
-    // From here on libssh owns the socket (it closes it); closeConnection
-    // closes it when libssh never got it.
     int error = 0;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
         error = errno;
@@ -420,16 +418,12 @@ void SftpSession::openSftp()
 
 void SftpSession::closeConnection()
 {
-    int unowned = -1;
+    int fd = -1;
     {
         std::lock_guard lock(m_mutex);
-        // libssh closes the socket it was given; before that it is ours.
-        if (!m_ssh)
-            unowned = m_fd;
+        fd = m_fd;
         m_fd = -1;
     }
-    if (unowned >= 0)
-        ::close(unowned);
     if (m_channel) {
         ssh_channel_free(m_channel);
         m_channel = nullptr;
@@ -439,6 +433,9 @@ void SftpSession::closeConnection()
         ssh_free(m_ssh);
         m_ssh = nullptr;
     }
+    // libssh 0.10 leaves a socket it was given (SSH_OPTIONS_FD) open.
+    if (fd >= 0)
+        ::close(fd);
     m_open = false;
     m_received.clear();
 }

@@ -58,6 +58,11 @@ const TIdFTPListItem* findItem(const TIdFTPListItems& items, const QString& name
     return nullptr;
 }
 
+qsizetype openFiles()
+{
+    return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
+}
+
 // An environment variable set for one test, restored after it.
 class ScopedEnv
 {
@@ -358,6 +363,7 @@ TEST_P(SftpTrustTest, HostKeyDecidesBeforeLogin)
         server.output();
         const qsizetype loginsBefore = server.output().count(QStringLiteral("auth "));
 
+        const qsizetype filesBefore = openFiles();
         QList<TrustQuestion> questions;
         RemoteHooks hooks;
         if (c.answer != TrustCase::NoAsker)
@@ -395,6 +401,8 @@ TEST_P(SftpTrustTest, HostKeyDecidesBeforeLogin)
             EXPECT_EQ(QFile::permissions(knownHosts()) & 0x0077, 0) << "readable by others";
         }
         sftp->quit();
+        sftp.reset();
+        EXPECT_EQ(openFiles(), filesBefore) << "socket leaked or closed twice";
         if (GetParam() == Kind::Asyncssh && !c.connects) {
             waitUntil([&] { return server.output().count(u'\n') >= 0; }, 200);
             EXPECT_EQ(server.output().count(QStringLiteral("auth ")), loginsBefore)
@@ -536,6 +544,7 @@ TEST(SftpSession, AbortEndsAConnectThatHangs)
     settings.protocol = RemoteProtocol::Sftp;
     settings.host = QStringLiteral("127.0.0.1");
     settings.port = silent.serverPort();
+    const qsizetype filesBefore = openFiles();
     auto sftp = makeRemoteSession(settings, {});
     std::thread aborter([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -551,6 +560,8 @@ TEST(SftpSession, AbortEndsAConnectThatHangs)
     }
     aborter.join();
     EXPECT_LT(took.elapsed(), 5000);
+    sftp.reset();
+    EXPECT_EQ(openFiles(), filesBefore);
 
     const quint16 closed = silent.serverPort();
     silent.close();
