@@ -165,7 +165,9 @@ TIdFTPListItems SftpSession::list()
 
     TIdFTPListItems items;
     QList<int> links;
-    for (;;) {
+    // Bounded in entries and in rounds: a server may answer with empty
+    // batches forever.
+    for (int round = 0;; ++round) {
         id = nextId();
         const sftp::Reply reply =
             call(sftp::PacketWriter(sftp::Readdir, id).string(opened.handle), id);
@@ -186,7 +188,7 @@ TIdFTPListItems SftpSession::list()
                 links.append(int(items.size()));
             items.append(std::move(item));
         }
-        if (items.size() > kMaxListing) {
+        if (items.size() > kMaxListing || round > kMaxListing) {
             closeHandle(opened.handle);
             throw Error(
                 QStringLiteral("Der Ordner %1 auf dem SFTP-Server hat mehr als %2 Einträge; "
