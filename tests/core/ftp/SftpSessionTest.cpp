@@ -30,6 +30,11 @@ const char* kindName(Kind kind)
     return kind == Kind::Asyncssh ? "asyncssh" : "sshd";
 }
 
+void PrintTo(Kind kind, std::ostream* out)
+{
+    *out << kindName(kind);
+}
+
 QByteArray contentOfSize(qint64 size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -327,7 +332,7 @@ TEST_P(SftpServerTest, WrongLoginIsARefusal)
 struct TrustCase
 {
     const char* name;
-    enum Known { None, Same, Other } known;
+    enum Known { None, Same, Other, OnlyInUsersFile } known;
     enum Answer { NoAsker, Yes, No } answer;
     bool connects;
     bool asked;
@@ -339,6 +344,8 @@ const TrustCase kTrustCases[] = {
     {"unknown_accepted", TrustCase::None, TrustCase::Yes, true, true},
     {"unknown_declined", TrustCase::None, TrustCase::No, false, true},
     {"changed_key", TrustCase::Other, TrustCase::Yes, false, false},
+    // Only our own file counts, never ~/.ssh/known_hosts.
+    {"known_only_to_ssh", TrustCase::OnlyInUsersFile, TrustCase::NoAsker, false, false},
 };
 
 class SftpTrustTest : public SftpServerTest
@@ -350,7 +357,10 @@ TEST_P(SftpTrustTest, HostKeyDecidesBeforeLogin)
     for (const TrustCase& c : kTrustCases) {
         SCOPED_TRACE(c.name);
         QFile::remove(knownHosts());
+        QFile::remove(home + QStringLiteral("/.ssh/known_hosts"));
         QDir().mkpath(home + QStringLiteral("/.config/Tavistrel"));
+        if (c.known == TrustCase::OnlyInUsersFile)
+            writeFile(home + QStringLiteral("/.ssh/known_hosts"), (hostEntry() + u'\n').toUtf8());
         if (c.known == TrustCase::Same)
             writeFile(knownHosts(), (hostEntry() + u'\n').toUtf8());
         if (c.known == TrustCase::Other) {
@@ -400,6 +410,7 @@ TEST_P(SftpTrustTest, HostKeyDecidesBeforeLogin)
         if (c.answer == TrustCase::Yes && c.connects) {
             EXPECT_TRUE(readFile(knownHosts()).contains(hostEntry().toUtf8()));
             EXPECT_EQ(QFile::permissions(knownHosts()) & 0x0077, 0) << "readable by others";
+            EXPECT_FALSE(QFile::exists(home + QStringLiteral("/.ssh/known_hosts")));
         }
         sftp->quit();
         sftp.reset();
