@@ -7,7 +7,8 @@ Prints the port it listens on (127.0.0.1), then one line per login
 attempt ("auth USER") to stdout.
 
 Test hooks: any path with a part "gesperrt" is refused (permission
-denied), even for root; a stat of a path with "haengt" never answers;
+denied), even for root; a stat of a path with "haengt", or a write into
+such a file, never answers;
 with --max-bytes, writing past N bytes into one file fails like a full disk.
 """
 
@@ -32,11 +33,18 @@ def main():
         def __init__(self, chan):
             super().__init__(chan, chroot=root.encode())
 
+        hanging = set()
+
         def open(self, path, pflags, attrs):
             refuse_locked(path)
-            return super().open(path, pflags, attrs)
+            file_obj = super().open(path, pflags, attrs)
+            if b'haengt' in path:
+                self.hanging.add(id(file_obj))
+            return file_obj
 
-        def write(self, file_obj, offset, data):
+        async def write(self, file_obj, offset, data):
+            if id(file_obj) in self.hanging:
+                await asyncio.sleep(3600)
             if max_bytes is not None and offset + len(data) > max_bytes:
                 raise asyncssh.SFTPError(asyncssh.FX_FAILURE, 'Disk quota exceeded')
             return super().write(file_obj, offset, data)

@@ -489,18 +489,38 @@ TEST_P(SftpAsyncsshTest, AbortEndsARunningRequestSoon)
     EXPECT_EQ(sftp->size(QStringLiteral("readme.txt")), 6);
 }
 
+// A server that stops answering: a request without reply, and an upload
+// whose writes are never confirmed, so the SSH window fills and sending blocks.
 TEST_P(SftpAsyncsshTest, StalledRequestTimesOut)
 {
-    auto sftp = session(SftpLimits{1000, 60 * 1024});
-    sftp->connect();
-    try {
-        sftp->size(QStringLiteral("haengt"));
-        ADD_FAILURE() << "no time-out";
-    } catch (const Error& e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Zeitüberschreitung")))
-            << e.message().toStdString();
+    writeFile(work + QStringLiteral("/big"), contentOfSize(8 * 1024 * 1024));
+    const struct
+    {
+        const char* name;
+        std::function<void(RemoteSession&)> run;
+    } cases[] = {
+        {"stat_without_reply", [](RemoteSession& s) { s.size(QStringLiteral("haengt")); }},
+        {"upload_without_reply",
+         [this](RemoteSession& s) {
+             s.put(work + QStringLiteral("/big"), QStringLiteral("haengt"));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto sftp = session(SftpLimits{1000, 60 * 1024});
+        sftp->connect();
+        QElapsedTimer took;
+        took.start();
+        try {
+            c.run(*sftp);
+            ADD_FAILURE() << "no time-out";
+        } catch (const Error& e) {
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("Zeitüberschreitung")))
+                << e.message().toStdString();
+        }
+        EXPECT_LT(took.elapsed(), 10000);
+        EXPECT_FALSE(sftp->connected());
     }
-    EXPECT_FALSE(sftp->connected());
 }
 
 // A write refused halfway through a pipelined upload: the refusal names the
