@@ -496,17 +496,17 @@ sftp::Reply SftpSession::nextReply()
 {
     char buffer[64 * 1024];
     for (;;) {
-        qsizetype length = 0;
+        // A malformed packet leaves no way to find the next one: the
+        // session ends with it.
         try {
-            length = sftp::completePacketLength(m_received);
+            if (const qsizetype length = sftp::completePacketLength(m_received)) {
+                sftp::Reply reply = sftp::parseReply(QByteArrayView(m_received).first(length));
+                m_received.remove(0, length);
+                return reply;
+            }
         } catch (const Error&) {
             closeConnection();
             throw;
-        }
-        if (length > 0) {
-            const sftp::Reply reply = sftp::parseReply(QByteArrayView(m_received).first(length));
-            m_received.remove(0, length);
-            return reply;
         }
         const int got = ssh_channel_read_timeout(m_channel, buffer, sizeof buffer, 0, 200);
         if (got > 0) {
