@@ -148,8 +148,9 @@ TrustQuestion certificateQuestion(const QSslCertificate& certificate, const QStr
     QStringList subject = certificate.subjectInfo(QSslCertificate::CommonName);
     subject += certificate.subjectInfo(QSslCertificate::Organization);
     question.subject = subject.join(QStringLiteral(", "));
-    question.validity = QStringLiteral("%1 bis %2").arg(dateText(certificate.effectiveDate()),
-                                                        dateText(certificate.expiryDate()));
+    question.validity =
+        QStringLiteral("%1 bis %2")
+            .arg(dateText(certificate.effectiveDate()), dateText(certificate.expiryDate()));
     question.reason = reasonText(errors);
     question.trustFile = trustFile;
     return question;
@@ -165,8 +166,8 @@ QString untrustedCertificateMessage(const TrustQuestion& question)
         .arg(question.reason, question.fingerprint, question.trustFile);
 }
 
-void verifyServerCertificate(const QList<QSslCertificate>& chain, const QString& host,
-                             quint16 port, const CertificateStore& store, const TrustAsker& ask)
+void verifyServerCertificate(const QList<QSslCertificate>& chain, const QString& host, quint16 port,
+                             const CertificateStore& store, const TrustAsker& ask)
 {
     if (chain.isEmpty())
         throw EUntrustedServer(

@@ -34,8 +34,8 @@ private:
 // host name; the certificates in `store` count as trusted for their host.
 // An unverified one is put to `ask` (none: refused). Throws EUntrustedServer
 // when it is not trusted.
-void verifyServerCertificate(const QList<QSslCertificate>& chain, const QString& host,
-                             quint16 port, const CertificateStore& store, const TrustAsker& ask);
+void verifyServerCertificate(const QList<QSslCertificate>& chain, const QString& host, quint16 port,
+                             const CertificateStore& store, const TrustAsker& ask);
 
 // The question for a certificate that failed with `errors`.
 TrustQuestion certificateQuestion(const QSslCertificate& certificate, const QString& host,

@@ -276,6 +276,8 @@ void PublishJob::removeTemporary(const QString& name)
         }
         m_session->remove(name);
         m_log(QStringLiteral("Die vorläufige Datei %1 wurde gelöscht.").arg(name));
+    } catch (const ERemoteRefusal&) {
+        // Mostly "no such file": the server refused the upload before storing.
     } catch (const Error& e) {
         m_log(QStringLiteral("Die vorläufige Datei %1 konnte nicht gelöscht werden: %2")
                   .arg(name, firstLine(e)));
