@@ -1,5 +1,7 @@
 #include "FtpWorker.h"
 
+#include "app/UserInteraction.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -14,6 +16,7 @@
 namespace {
 
 int g_cancelBoxDelayMs = 400;
+int g_questionsOpen = 0; // trust questions shown on behalf of a worker
 
 // Keeps user input and close requests away from every widget but the cancel
 // box while a run is active, so no command starts twice and no window closes
@@ -37,6 +40,8 @@ protected:
         case QEvent::Shortcut:
         case QEvent::Wheel:
         case QEvent::Close: {
+            if (g_questionsOpen > 0)
+                return false;
             // Window-level events pass; the widgets they reach are filtered.
             auto* widget = qobject_cast<QWidget*>(watched);
             if (!widget || (m_allowed && (widget == m_allowed || m_allowed->isAncestorOf(widget))))
@@ -110,6 +115,31 @@ FtpWorker::~FtpWorker()
 void FtpWorker::setCancelBoxDelay(int ms)
 {
     g_cancelBoxDelayMs = ms;
+}
+
+TrustAsker FtpWorker::trustAsker(UserInteraction& ui, QWidget* parent)
+{
+    QPointer<QWidget> guard(parent);
+    return [&ui, guard](const TrustQuestion& question) {
+        bool trusted = false;
+        std::exception_ptr error;
+        auto ask = [&] {
+            ++g_questionsOpen;
+            try {
+                trusted = ui.askTrust(guard, question);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            --g_questionsOpen;
+        };
+        if (QThread::currentThread() == qApp->thread())
+            ask();
+        else
+            QMetaObject::invokeMethod(qApp, ask, Qt::BlockingQueuedConnection);
+        if (error)
+            std::rethrow_exception(error);
+        return trusted;
+    };
 }
 
 void FtpWorker::post(QObject* context, std::function<void()> fn)

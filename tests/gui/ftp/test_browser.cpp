@@ -102,7 +102,11 @@ TEST_P(BrowsePyftpdlib, WalksFoldersAndTakesOverATypedPath)
         ASSERT_TRUE(b.isConnected()) << ui.errors.join('\n').toStdString();
         EXPECT_FALSE(canConnect(b));
         EXPECT_EQ(path(b), QStringLiteral("/"));
-        EXPECT_EQ(names(b), QStringList({"readme.txt", "sub"}));
+        // "." and ".." are listed as folders, first.
+        EXPECT_EQ(names(b), QStringList({".", "..", "readme.txt", "sub"}));
+        EXPECT_EQ(list(b)->topLevelItem(0)->text(0), QStringLiteral("."));
+        EXPECT_EQ(list(b)->topLevelItem(1)->text(0), QStringLiteral(".."));
+        EXPECT_EQ(row(b, "..")->text(3), QStringLiteral("<DIR>"));
         const QTreeWidgetItem* sub = row(b, "sub");
         const QTreeWidgetItem* file = row(b, "readme.txt");
         EXPECT_EQ(sub->text(1), QString());
@@ -123,7 +127,7 @@ TEST_P(BrowsePyftpdlib, WalksFoldersAndTakesOverATypedPath)
         select(b, "sub");
         key(b, Qt::Key_Return);
         EXPECT_EQ(path(b), QStringLiteral("/sub"));
-        EXPECT_EQ(names(b), QStringList{"inner"});
+        EXPECT_EQ(names(b), QStringList({".", "..", "inner"}));
         select(b, "inner");
         b.lstDirectoryDblClick();
         EXPECT_EQ(path(b), QStringLiteral("/sub/inner"));
@@ -131,7 +135,11 @@ TEST_P(BrowsePyftpdlib, WalksFoldersAndTakesOverATypedPath)
         EXPECT_EQ(path(b), QStringLiteral("/sub/inner"));
         b.actFolderUpExecute();
         EXPECT_EQ(path(b), QStringLiteral("/sub"));
-        b.ChangeFolder(QStringLiteral(".."));
+        select(b, ".");
+        b.lstDirectoryDblClick();
+        EXPECT_EQ(path(b), QStringLiteral("/sub"));
+        select(b, "..");
+        b.lstDirectoryDblClick();
         EXPECT_EQ(path(b), QStringLiteral("/"));
 
         // The take-over copies what the path field holds, after the question.

@@ -57,12 +57,17 @@ protected:
     QTemporaryDir m_tmp;
 };
 
-const QString kSuccess = QStringLiteral("Versuche Verbindung aufzunehmen...\n"
-                                        "Username: %1\n"
-                                        "Passwort: ********\n"
-                                        "Verbindung hergestellt!\n"
-                                        "Verzeichniswechsel nach: %2\n"
-                                        "Dateien erfolgreich übertragen!\n");
+// %1 user, %2 folder, %3 size of the RSS file.
+const QString kSuccess =
+    QStringLiteral("Versuche Verbindung aufzunehmen...\n"
+                   "Username: %1\n"
+                   "Passwort: ********\n"
+                   "Verbindung hergestellt!\n"
+                   "Verzeichniswechsel nach: %2\n"
+                   "Übertrage die Datei als feed.xml.tavistrel-upload...\n"
+                   "Größe auf dem Server geprüft: %3 Bytes.\n"
+                   "Umbenannt in feed.xml: die neue Datei ersetzt die alte.\n"
+                   "Dateien erfolgreich übertragen!\n");
 
 TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
 {
@@ -75,7 +80,7 @@ TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
     const ProgramRun r =
         run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, kSuccess.arg("anna", "www"));
+    EXPECT_EQ(r.out, kSuccess.arg("anna", "www").arg(builtRss().size()));
     const QByteArray stored =
         storedFileBytes(home.filePath(QStringLiteral("www/feed.xml")), builtRss());
     EXPECT_EQ(stored, builtRss());
@@ -110,7 +115,7 @@ TEST_F(CliUpload, StoresTheFileAgainstVsftpd)
     ASSERT_TRUE(server.startVsftpd(root, top.path(), &failure)) << failure.toStdString();
     const ProgramRun r = run({"--upload", writeProject(server.port(), "anonymous", "", "/upload")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, kSuccess.arg("anonymous", "/upload"));
+    EXPECT_EQ(r.out, kSuccess.arg("anonymous", "/upload").arg(builtRss().size()));
     EXPECT_EQ(storedFileBytes(root + QStringLiteral("/upload/feed.xml"), builtRss()), builtRss());
 }
 

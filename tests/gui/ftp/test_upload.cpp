@@ -92,7 +92,8 @@ TEST_P(UploadToPyftpdlib, StoresTheRssFileAndLogsEachStep)
     ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     EXPECT_TRUE(ui.messages.isEmpty());
     EXPECT_TRUE(form->ftpLog().isVisible());
-    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder));
+    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder, QStringLiteral("neu.xml"),
+                         fileBytes(tempFile()).size()));
     const QString stored =
         QDir(home.filePath(QString::fromUtf8(GetParam().diskFolder))).filePath("neu.xml");
     EXPECT_EQ(storedFileBytes(stored, fileBytes(tempFile())), fileBytes(tempFile()));
@@ -101,7 +102,8 @@ TEST_P(UploadToPyftpdlib, StoresTheRssFileAndLogsEachStep)
     // A second run clears the log and replaces the file.
     setTitle(QStringLiteral("Zweiter Lauf"));
     trigger("actUpload");
-    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder));
+    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder, QStringLiteral("neu.xml"),
+                         fileBytes(tempFile()).size()));
     EXPECT_TRUE(storedFileBytes(stored, fileBytes(tempFile())).contains("Zweiter Lauf"));
     EXPECT_FALSE(form->ftpLog().lines().join('\n').contains(QStringLiteral("geheim")));
 }
@@ -183,7 +185,12 @@ INSTANTIATE_TEST_SUITE_P(
                                   QStringLiteral("QUIT")},
                       RefusalCase{"STOR",
                                   kLoginLines + QStringList{"Verbindung hergestellt!",
-                                                            "Verzeichniswechsel nach: /www"},
+                                                            "Verzeichniswechsel nach: /www",
+                                                            "Übertrage die Datei als "
+                                                            "rss.xml.tavistrel-upload...",
+                                                            "Die vorläufige Datei "
+                                                            "rss.xml.tavistrel-upload wurde "
+                                                            "gelöscht."},
                                   QStringLiteral("QUIT")}),
     [](const auto& info) { return std::string(info.param.command); });
 
@@ -245,7 +252,8 @@ TEST_F(FtpGuiTest, UploadToVsftpd)
     trigger("actUpload");
     ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     EXPECT_EQ(form->ftpLog().lines(),
-              successLog(QStringLiteral("anonymous"), QStringLiteral("upload")));
+              successLog(QStringLiteral("anonymous"), QStringLiteral("upload"),
+                         QStringLiteral("rss.xml"), fileBytes(tempFile()).size()));
     EXPECT_EQ(storedFileBytes(root + QStringLiteral("/upload/rss.xml"), fileBytes(tempFile())),
               fileBytes(tempFile()));
 }
