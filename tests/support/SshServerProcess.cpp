@@ -84,14 +84,14 @@ bool SshServerProcess::makeHostKey(const QString& workDir, QString* failure)
 
 bool SshServerProcess::startAsyncssh(const QString& root, const QString& user,
                                      const QString& password, const QString& workDir,
-                                     QString* failure, qint64 maxBytes)
+                                     QString* failure, const QStringList& options)
 {
     if (!makeHostKey(workDir, failure))
         return false;
-    QStringList args = {QStringLiteral(TAVISTREL_TEST_SUPPORT_DIR "/asyncssh_server.py"), root,
-                        user, password, m_hostKey};
-    if (maxBytes >= 0)
-        args << QStringLiteral("--max-bytes") << QString::number(maxBytes);
+    const QStringList args =
+        QStringList{QStringLiteral(TAVISTREL_TEST_SUPPORT_DIR "/asyncssh_server.py"), root, user,
+                    password, m_hostKey} +
+        options;
     m_process = std::make_unique<QProcess>();
     m_process->start(python(), args);
     waitUntil(

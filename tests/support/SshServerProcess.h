@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 // An SSH server with SFTP run as a child process for one test, on a free
@@ -14,9 +15,9 @@ public:
 
     // python3-asyncssh serving `root` (shown as "/") to one user with a
     // password; no root needed. See asyncssh_server.py for its test hooks
-    // ("gesperrt", "haengt"). maxBytes >= 0 limits each written file.
+    // ("gesperrt", "haengt") and its options (--max-bytes, --cut-bytes).
     bool startAsyncssh(const QString& root, const QString& user, const QString& password,
-                       const QString& workDir, QString* failure, qint64 maxBytes = -1);
+                       const QString& workDir, QString* failure, const QStringList& options = {});
     // OpenSSH's sshd (needs root): `user`, an existing account, logs in with
     // a key from `authorizedKeys`; the session starts in `startDir`.
     bool startSshd(const QString& startDir, const QString& user, const QString& authorizedKeys,

@@ -2,14 +2,15 @@
 """An SFTP server for the tests, without root: one user with a password,
 its files below ROOT (shown to the client as "/").
 
-Usage: asyncssh_server.py ROOT USER PASSWORD HOSTKEY [--max-bytes N]
+Usage: asyncssh_server.py ROOT USER PASSWORD HOSTKEY [--max-bytes N] [--cut-bytes N]
 Prints the port it listens on (127.0.0.1), then one line per login
 attempt ("auth USER") to stdout.
 
 Test hooks: any path with a part "gesperrt" is refused (permission
 denied), even for root; a stat of a path with "haengt", or a write into
 such a file, never answers;
-with --max-bytes, writing past N bytes into one file fails like a full disk.
+with --max-bytes, writing past N bytes into one file fails like a full disk;
+with --cut-bytes, writing past N bytes drops the connection.
 """
 
 import asyncio
@@ -21,9 +22,13 @@ import asyncssh
 
 def main():
     root, user, password, host_key = sys.argv[1:5]
-    max_bytes = None
-    if '--max-bytes' in sys.argv:
-        max_bytes = int(sys.argv[sys.argv.index('--max-bytes') + 1])
+    def option(name):
+        if name in sys.argv:
+            return int(sys.argv[sys.argv.index(name) + 1])
+        return None
+
+    max_bytes = option('--max-bytes')
+    cut_bytes = option('--cut-bytes')
 
     def refuse_locked(path):
         if b'gesperrt' in path.split(b'/'):
@@ -44,6 +49,9 @@ def main():
 
         async def write(self, file_obj, offset, data):
             if id(file_obj) in self.hanging:
+                await asyncio.sleep(3600)
+            if cut_bytes is not None and offset + len(data) > cut_bytes:
+                self.connection.abort()
                 await asyncio.sleep(3600)
             if max_bytes is not None and offset + len(data) > max_bytes:
                 raise asyncssh.SFTPError(asyncssh.FX_FAILURE, 'Disk quota exceeded')

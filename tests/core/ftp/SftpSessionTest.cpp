@@ -137,7 +137,7 @@ protected:
             settings.username = QStringLiteral("anna");
             settings.password = QStringLiteral("geheim");
             ASSERT_TRUE(server.startAsyncssh(root, settings.username, settings.password, work,
-                                             &failure, maxBytes))
+                                             &failure, serverOptions))
                 << failure.toStdString();
             startDir = QStringLiteral("/");
         } else {
@@ -195,7 +195,7 @@ protected:
     QTemporaryDir m_top;
     QString home, root, work, startDir;
     std::unique_ptr<ScopedEnv> m_home, m_config, m_agent;
-    qint64 maxBytes = -1;
+    QStringList serverOptions;
     SshServerProcess server;
     RemoteSettings settings;
     QStringList wireLines;
@@ -530,7 +530,7 @@ class SftpFullDiskTest : public SftpServerTest
 protected:
     void SetUp() override
     {
-        maxBytes = 200000;
+        serverOptions = {QStringLiteral("--max-bytes"), QStringLiteral("200000")};
         SftpServerTest::SetUp();
     }
 };
