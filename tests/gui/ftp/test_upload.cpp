@@ -1,6 +1,8 @@
 // The upload command: its checks, its log and what lands on the server.
 
 #include "FtpGuiFixture.h"
+#include "app/Controls.h"
+#include "support/SshServerProcess.h"
 #include "support/StoredFile.h"
 #include "platform/Folders.h"
 
@@ -117,6 +119,37 @@ INSTANTIATE_TEST_SUITE_P(Modes, UploadToPyftpdlib,
                                     (info.param.folder[0] ? "_folder" : "_loginFolder") +
                                     std::to_string(info.index);
                          });
+
+// Over SFTP: the host key is asked for once, then the upload logs the same
+// steps as over FTP.
+TEST_F(FtpGuiTest, UploadOverSftpAsksForTheHostKeyOnce)
+{
+    QTemporaryDir root, work;
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("htdocs")));
+    SshServerProcess server;
+    QString failure;
+    ASSERT_TRUE(server.startAsyncssh(root.path(), QStringLiteral("anna"), QStringLiteral("geheim"),
+                                     work.path(), &failure))
+        << failure.toStdString();
+    Controls::setProtocol(form->choiceControl(u"cboFTPProtocol"), RemoteProtocol::Sftp);
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anna"), QStringLiteral("geheim"), QStringLiteral("htdocs"));
+    form->textControl(u"edtFileNameRSS")->setText(QStringLiteral("neu.xml"));
+    const QString stored = root.filePath(QStringLiteral("htdocs/neu.xml"));
+    ui.trustAnswers = {true};
+    for (const QString& title : {QStringLiteral("Erster Lauf"), QStringLiteral("Zweiter Lauf")}) {
+        setTitle(title);
+        trigger("actUpload");
+        ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+        EXPECT_EQ(form->ftpLog().lines(),
+                  successLog(QStringLiteral("anna"), QStringLiteral("htdocs"),
+                             QStringLiteral("neu.xml"), fileBytes(tempFile()).size()));
+        EXPECT_EQ(fileBytes(stored), fileBytes(tempFile()));
+        EXPECT_TRUE(fileBytes(stored).contains(title.toUtf8()));
+    }
+    EXPECT_EQ(ui.trustQuestions.size(), 1u);
+    EXPECT_FALSE(form->ftpLog().lines().join('\n').contains(QStringLiteral("geheim")));
+}
 
 TEST_F(FtpGuiTest, MissingFolderEndsWithTheServersAnswerToCwd)
 {
