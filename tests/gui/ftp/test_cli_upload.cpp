@@ -68,15 +68,16 @@ protected:
 };
 
 // %1 user, %2 folder, %3 size of the RSS file.
-const QString kSuccess = QStringLiteral("Versuche Verbindung aufzunehmen...\n"
-                                        "Username: %1\n"
-                                        "Passwort: ********\n"
-                                        "Verbindung hergestellt!\n"
-                                        "Verzeichniswechsel nach: %2\n"
-                                        "Übertrage die Datei als feed.xml.tavistrel-upload...\n"
-                                        "Größe auf dem Server geprüft: %3 Bytes.\n"
-                                        "Umbenannt in feed.xml: die neue Datei ersetzt die alte.\n"
-                                        "Dateien erfolgreich übertragen!\n");
+const QString kSuccess =
+    QStringLiteral("Versuche Verbindung aufzunehmen...\n"
+                   "Username: %1\n"
+                   "Passwort: ********\n"
+                   "Verbindung hergestellt!\n"
+                   "Verzeichniswechsel nach: %2\n"
+                   "Übertrage die Datei als feed.xml.tavistrel-upload...\n"
+                   "Größe auf dem Server geprüft: %3 Bytes.\n"
+                   "Umbenannt in feed.xml: die neue Datei ersetzt die alte.\n"
+                   "Dateien erfolgreich übertragen!\n");
 
 TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
 {
