@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpServer>
+#include <QTemporaryFile>
 #include <QTcpSocket>
 #include <QThread>
 #include <unistd.h>
@@ -54,6 +55,10 @@ bool FtpServerProcess::startPyftpdlib(const QString& home, const QString& user,
     }
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    // The command log is read while the test's thread runs no event loop.
+    m_logFile = std::make_unique<QTemporaryFile>();
+    m_logFile->open();
+    m_process->setStandardErrorFile(m_logFile->fileName());
     m_process->start(python, QStringList{QStringLiteral(TAVISTREL_TEST_SUPPORT_DIR
                                                         "/pyftpd_server.py"),
                                          home, user, password} +
@@ -69,7 +74,7 @@ bool FtpServerProcess::startPyftpdlib(const QString& home, const QString& user,
     m_port = quint16(out.trimmed().toUInt());
     if (m_port == 0) {
         *failure = QStringLiteral("pyftpdlib did not start: ") +
-                   QString::fromLocal8Bit(m_process->readAllStandardError());
+                   QString::fromLocal8Bit(m_logFile->readAll());
         return false;
     }
     return waitUntilAccepting(failure);
@@ -159,10 +164,10 @@ QString FtpServerProcess::makeVsftpdRoot(const QString& top)
 
 QStringList FtpServerProcess::receivedCommands()
 {
-    if (m_process)
-        m_errorOutput += m_process->readAllStandardError();
+    QFile log(m_logFile ? m_logFile->fileName() : QString());
+    const QByteArray output = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
     QStringList commands;
-    for (const QByteArray& line : m_errorOutput.split('\n'))
+    for (const QByteArray& line : output.split('\n'))
         if (line.startsWith("CMD "))
             commands << QString::fromUtf8(line.mid(4)).trimmed();
     return commands;

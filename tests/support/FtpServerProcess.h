@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QTemporaryFile>
 #include <QString>
 #include <memory>
 
@@ -38,6 +39,6 @@ private:
     bool waitUntilAccepting(QString* failure);
 
     std::unique_ptr<QProcess> m_process;
-    QByteArray m_errorOutput;
+    std::unique_ptr<QTemporaryFile> m_logFile; // pyftpdlib's standard error
     quint16 m_port = 0;
 };

@@ -31,9 +31,8 @@ def limited_dtp(base, max_upload, cut_upload):
                 self.cmd_channel._on_dtp_close = lambda: None
                 self.close()
             elif cut_upload is not None and self.received > cut_upload:
-                # No reply: the connection just breaks off.
-                self.socket.close()
-                self.close()
+                # No reply: the whole connection just breaks off.
+                self.cmd_channel.close()
 
         handle_read_event = handle_read
 
@@ -79,6 +78,7 @@ def main():
         dtp = DTPHandler
     handler = type("Handler", (base_handler,), {})
     handler.authorizer = authorizer
+    handler.auth_failed_timeout = 0  # no pause after a wrong password
     handler.dtp_handler = limited_dtp(dtp, max_upload, cut_upload) \
         if max_upload is not None or cut_upload is not None else dtp
     if tls:

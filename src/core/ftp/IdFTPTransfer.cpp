@@ -7,6 +7,7 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QScopeGuard>
 #include <QThread>
 
 #ifdef __linux__
@@ -253,6 +254,16 @@ void TIdFTP::watchControl(TransferState& state)
 
 void TIdFTP::receiveData(QSslSocket& data, QByteArray& sink, TransferState& state)
 {
+    // A TLS close_notify shows only as this error, and a later time-out of a
+    // wait overwrites it; vsftpd keeps the connection open until the client
+    // closes it too.
+    bool closedByServer = false;
+    const QMetaObject::Connection watch = QObject::connect(
+        &data, &QAbstractSocket::errorOccurred, [&closedByServer](QAbstractSocket::SocketError e) {
+            if (e == QAbstractSocket::RemoteHostClosedError)
+                closedByServer = true;
+        });
+    const auto unwatch = qScopeGuard([&watch] { QObject::disconnect(watch); });
     QElapsedTimer idle;
     idle.start();
     while (true) {
@@ -269,7 +280,7 @@ void TIdFTP::receiveData(QSslSocket& data, QByteArray& sink, TransferState& stat
             idle.restart();
             continue;
         }
-        if (data.state() != QAbstractSocket::ConnectedState)
+        if (data.state() != QAbstractSocket::ConnectedState || closedByServer)
             return;
         if (data.waitForReadyRead(slice(idle, ReadTimeout)))
             continue;

@@ -1,6 +1,5 @@
 #include "PublishJob.h"
 
-#include "document/ChannelSettings.h"
 #include "document/FeedDocument.h"
 #include "platform/WholeNumber.h"
 
@@ -31,20 +30,12 @@ bool refusesName(const ERemoteRefusal& e)
     return e.ErrorCode() == 550 || e.ErrorCode() == 553;
 }
 
-RemoteProtocol documentProtocol(const FeedDocument& document)
-{
-    // Projects from before the protocol choice hold no such setting.
-    if (ChannelSettings::indexOf(u"cboFTPProtocol") < 0)
-        return RemoteProtocol::Ftp;
-    return protocolFromCode(document.text(u"cboFTPProtocol"));
-}
-
 } // namespace
 
 Settings settingsFromDocument(const FeedDocument& document)
 {
     Settings settings;
-    settings.protocol = documentProtocol(document);
+    settings.protocol = protocolFromCode(document.text(u"cboFTPProtocol"));
     settings.host = document.text(u"edtFTPServer");
     settings.port = document.text(u"edtFTPPort");
     settings.username = document.text(u"edtFTPUserName");

@@ -92,10 +92,13 @@ void TForm1::btFTPBrowseClick()
     browser.Password = textControl(u"edtFTPPassword")->text();
     browser.Username = textControl(u"edtFTPUserName")->text();
     browser.Passiv = checkControl(u"chkFTPPassive")->isChecked();
+    browser.Protocol = Controls::protocolOf(choiceControl(u"cboFTPProtocol"));
     const auto port = WholeNumber::parse(textControl(u"edtFTPPort")->text());
     if (!port) {
-        m_ui.showMessage(this, QStringLiteral("Port muss eine Zahl sein. Standardport ist 21."));
-        textControl(u"edtFTPPort")->setText(QStringLiteral("21"));
+        const quint16 standard = defaultPort(Controls::protocolOf(choiceControl(u"cboFTPProtocol")));
+        m_ui.showMessage(this,
+                         QStringLiteral("Port muss eine Zahl sein. Standardport ist %1.").arg(standard));
+        textControl(u"edtFTPPort")->setText(QString::number(standard));
         return;
     }
     browser.ServerPort = *port;

@@ -182,7 +182,7 @@ void TfrmFTPEdit::btTestClick()
 void TfrmFTPEdit::testConnection()
 {
     FtpPublish::Settings settings;
-    settings.protocol = RemoteProtocol::Ftp; // MERGE: the editor's protocol box
+    settings.protocol = Controls::protocolOf(cboProtokoll);
     settings.host = edtServername->text();
     settings.port = edtPort->text();
     settings.username = edtBenutzername->text();
