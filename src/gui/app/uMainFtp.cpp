@@ -87,7 +87,6 @@ void TForm1::actFTPProfilesExecute()
 void TForm1::btFTPBrowseClick()
 {
     TfrmFTPBrowser browser(m_ui, this);
-    browser.Protocol = Controls::protocolOf(choiceControl(u"cboFTPProtocol"));
     browser.ServerName = textControl(u"edtFTPServer")->text();
     browser.Password = textControl(u"edtFTPPassword")->text();
     browser.Username = textControl(u"edtFTPUserName")->text();
