@@ -13,6 +13,8 @@ packages=(
     python3 python3-pyftpdlib python3-feedparser vsftpd
     xvfb xauth imagemagick curl
     libssh-dev openssh-server openssh-client python3-asyncssh
+    dpkg-dev file man-db desktop-file-utils appstream libxml2-utils shared-mime-info
+    openbox xdotool
 )
 
 missing=()

@@ -99,7 +99,7 @@ bool SshServerProcess::startAsyncssh(const QString& root, const QString& user,
             m_output += QString::fromUtf8(m_process->readAllStandardOutput());
             return m_output.contains(u'\n') || m_process->state() == QProcess::NotRunning;
         },
-        15000);
+        std::chrono::seconds(15));
     m_port = quint16(m_output.section(u'\n', 0, 0).trimmed().toUInt());
     m_output = m_output.section(u'\n', 1);
     if (m_port == 0) {
@@ -176,7 +176,7 @@ bool SshServerProcess::waitUntilAccepting(QString* failure)
             probe.abort();
             return connected;
         },
-        10000);
+        std::chrono::seconds(10));
     if (m_process->state() == QProcess::NotRunning) {
         *failure = QStringLiteral("server ended: ") +
                    QString::fromLocal8Bit(m_process->readAllStandardError());

@@ -1,21 +1,24 @@
 #pragma once
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <chrono>
 #include <functional>
 
-// Waits until `condition` holds or `deadlineMs` passed; true when it held.
-// Events of this thread are processed in between.
-inline bool waitUntil(const std::function<bool()>& condition, int deadlineMs)
+// Runs the event loop until the condition holds or the deadline passes;
+// true when it holds.
+inline bool waitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds deadline = std::chrono::seconds(20))
 {
-    QElapsedTimer waited;
-    waited.start();
+    const QDeadlineTimer timer(deadline);
+    QEventLoop loop;
     while (!condition()) {
-        if (waited.elapsed() >= deadlineMs)
+        if (timer.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(10);
+        // Short turns of a real event loop: timers and sockets keep running.
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
     }
     return true;
 }
