@@ -10,8 +10,8 @@ packages=(
     qt6-translations-l10n qt6-image-formats-plugins
     libpugixml-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    python3 python3-pyftpdlib python3-feedparser vsftpd
-    xvfb xauth imagemagick curl
+    python3 python3-pyftpdlib python3-openssl python3-feedparser vsftpd openssl
+    xvfb xauth imagemagick curl openbox xdotool
 )
 
 missing=()
