@@ -11,7 +11,9 @@ packages=(
     libpugixml-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     python3 python3-pyftpdlib python3-openssl python3-feedparser vsftpd openssl
-    xvfb xauth imagemagick curl openbox xdotool
+    xvfb xauth imagemagick curl
+    dpkg-dev file man-db desktop-file-utils appstream libxml2-utils shared-mime-info
+    openbox xdotool
 )
 
 missing=()
