@@ -338,7 +338,8 @@ void TIdFTP::sendData(QSslSocket& data, QFile& source, TransferState& state)
     for (qint64 left = unsentBytes(data); left > 0;) {
         checkAbort();
         watchControl(state);
-        QThread::msleep(quint32(slice(idle, ReadTimeout)));
+        // Short naps: the drain usually ends within milliseconds.
+        QThread::msleep(quint32(std::min(slice(idle, ReadTimeout), 2)));
         const qint64 now = unsentBytes(data);
         noteMoved(state, std::max<qint64>(left - now, 0));
         if (now < left)

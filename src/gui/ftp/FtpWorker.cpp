@@ -16,7 +16,8 @@
 namespace {
 
 int g_cancelBoxDelayMs = 400;
-int g_questionsOpen = 0; // trust questions shown on behalf of a worker
+int g_questionsOpen = 0;       // trust questions shown on behalf of a worker
+QPointer<QDialog> g_cancelBox; // the running worker's box; it gives way to a question
 
 // Keeps user input and close requests away from every widget but the cancel
 // box while a run is active, so no command starts twice and no window closes
@@ -125,11 +126,16 @@ TrustAsker FtpWorker::trustAsker(UserInteraction& ui, QWidget* parent)
         std::exception_ptr error;
         auto ask = [&] {
             ++g_questionsOpen;
+            const bool boxShown = g_cancelBox && g_cancelBox->isVisible();
+            if (boxShown)
+                g_cancelBox->hide();
             try {
                 trusted = ui.askTrust(guard, question);
             } catch (...) {
                 error = std::current_exception();
             }
+            if (boxShown && g_cancelBox)
+                g_cancelBox->show();
             --g_questionsOpen;
         };
         if (QThread::currentThread() == qApp->thread())
@@ -166,7 +172,13 @@ FtpWorker::Outcome FtpWorker::run(const std::function<void()>& work,
     InputBlocker blocker(&box);
     QTimer showBox;
     showBox.setSingleShot(true);
-    connect(&showBox, &QTimer::timeout, &box, [&box] { box.show(); });
+    connect(&showBox, &QTimer::timeout, &box, [&box, &showBox] {
+        if (g_questionsOpen > 0)
+            showBox.start(g_cancelBoxDelayMs); // not over a question
+        else
+            box.show();
+    });
+    g_cancelBox = &box;
     showBox.start(g_cancelBoxDelayMs);
 
     // The finish notice is posted after every log line the work posted, so
@@ -191,6 +203,7 @@ FtpWorker::Outcome FtpWorker::run(const std::function<void()>& work,
         loop.exec();
     showBox.stop();
     box.hide();
+    g_cancelBox = nullptr;
     m_busy = false;
     return outcome;
 }

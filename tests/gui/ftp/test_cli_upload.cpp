@@ -3,6 +3,7 @@
 #include "document/ProjectFile.h"
 #include "support/FtpServerProcess.h"
 #include "support/ProgramRun.h"
+#include "support/ScriptedFtpServer.h"
 #include "support/SshServerProcess.h"
 #include "support/StoredFile.h"
 
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -68,16 +70,15 @@ protected:
 };
 
 // %1 user, %2 folder, %3 size of the RSS file.
-const QString kSuccess =
-    QStringLiteral("Versuche Verbindung aufzunehmen...\n"
-                   "Username: %1\n"
-                   "Passwort: ********\n"
-                   "Verbindung hergestellt!\n"
-                   "Verzeichniswechsel nach: %2\n"
-                   "Übertrage die Datei als feed.xml.tavistrel-upload...\n"
-                   "Größe auf dem Server geprüft: %3 Bytes.\n"
-                   "Umbenannt in feed.xml: die neue Datei ersetzt die alte.\n"
-                   "Dateien erfolgreich übertragen!\n");
+const QString kSuccess = QStringLiteral("Versuche Verbindung aufzunehmen...\n"
+                                        "Username: %1\n"
+                                        "Passwort: ********\n"
+                                        "Verbindung hergestellt!\n"
+                                        "Verzeichniswechsel nach: %2\n"
+                                        "Übertrage die Datei als feed.xml.tavistrel-upload...\n"
+                                        "Größe auf dem Server geprüft: %3 Bytes.\n"
+                                        "Umbenannt in feed.xml: die neue Datei ersetzt die alte.\n"
+                                        "Dateien erfolgreich übertragen!\n");
 
 TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
 {
@@ -181,5 +182,49 @@ TEST_F(CliUpload, RefusesBadArgumentsAndSettings)
         QStringLiteral("Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.")));
     EXPECT_TRUE(badPort.out.isEmpty());
 }
+
+// Ctrl+C or SIGTERM during the upload: the temporary file is deleted on a
+// new connection, the old feed is never touched, the exit status is 1.
+class CliInterrupt : public CliUpload, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(CliInterrupt, EndsCleanlyAndDeletesTheTemporaryFile)
+{
+    using namespace ftpact;
+    ScriptedFtpServer server;
+    // The upload hangs until the client has given up.
+    server.on(QStringLiteral("STOR feed.xml.tavistrel-upload"),
+              {reply("150 Ready\r\n"), pause(3000), receiveData(), reply("226 Stored\r\n")});
+    server.start();
+    const QString project = writeProject(server.port(), QStringLiteral("anna"),
+                                         QStringLiteral("pw"), QStringLiteral("www"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TAVISTREL_PROGRAM_PATH), {QStringLiteral("--upload"), project});
+    QByteArray out;
+    while (!out.contains(".tavistrel-upload...") && process.waitForReadyRead(10000))
+        out += process.readAllStandardOutput();
+    ASSERT_TRUE(out.contains(".tavistrel-upload...")) << out.constData();
+    ::kill(pid_t(process.processId()), GetParam());
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("abgebrochen"))) << err.toStdString();
+    const QStringList transcript = server.transcript();
+    EXPECT_TRUE(transcript.contains(QStringLiteral("DELE feed.xml.tavistrel-upload")))
+        << transcript.join('\n').toStdString();
+    EXPECT_TRUE(transcript.filter(QStringLiteral("RNFR")).isEmpty());
+    EXPECT_FALSE(transcript.contains(QStringLiteral("STOR feed.xml")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliInterrupt, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& info) {
+                             return std::string(info.param == SIGINT ? "SIGINT" : "SIGTERM");
+                         });
 
 } // namespace

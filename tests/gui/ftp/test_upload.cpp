@@ -2,9 +2,10 @@
 
 #include "FtpGuiFixture.h"
 #include "app/Controls.h"
+#include "ftp/CertificateStore.h"
+#include "platform/Folders.h"
 #include "support/SshServerProcess.h"
 #include "support/StoredFile.h"
-#include "platform/Folders.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -94,7 +95,8 @@ TEST_P(UploadToPyftpdlib, StoresTheRssFileAndLogsEachStep)
     ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     EXPECT_TRUE(ui.messages.isEmpty());
     EXPECT_TRUE(form->ftpLog().isVisible());
-    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder, QStringLiteral("neu.xml"),
+    EXPECT_EQ(form->ftpLog().lines(),
+              successLog(QStringLiteral("anna"), folder, QStringLiteral("neu.xml"),
                          fileBytes(tempFile()).size()));
     const QString stored =
         QDir(home.filePath(QString::fromUtf8(GetParam().diskFolder))).filePath("neu.xml");
@@ -104,7 +106,8 @@ TEST_P(UploadToPyftpdlib, StoresTheRssFileAndLogsEachStep)
     // A second run clears the log and replaces the file.
     setTitle(QStringLiteral("Zweiter Lauf"));
     trigger("actUpload");
-    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder, QStringLiteral("neu.xml"),
+    EXPECT_EQ(form->ftpLog().lines(),
+              successLog(QStringLiteral("anna"), folder, QStringLiteral("neu.xml"),
                          fileBytes(tempFile()).size()));
     EXPECT_TRUE(storedFileBytes(stored, fileBytes(tempFile())).contains("Zweiter Lauf"));
     EXPECT_FALSE(form->ftpLog().lines().join('\n').contains(QStringLiteral("geheim")));
@@ -267,6 +270,53 @@ TEST_F(FtpGuiTest, CancelEndsAHangingUploadAndClosesItsConnection)
     while (server.sessionsEnded() < 1 && waited.elapsed() < 5000)
         QThread::msleep(10);
     EXPECT_EQ(server.sessionsEnded(), 1);
+}
+
+// --- FTPS: the trust question, asked from the worker thread ------------------
+
+TEST_F(FtpGuiTest, UntrustedCertificateIsAskedNoEndsBeforeThePasswordYesUploads)
+{
+    QTemporaryDir home, certificates;
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("www")));
+    FtpServerProcess server;
+    QString failure;
+    if (!FtpServerProcess::makeCertificate(certificates.path(), &failure))
+        GTEST_SKIP() << failure.toStdString();
+    ASSERT_TRUE(server.startPyftpdlib(
+        home.path(), QStringLiteral("anna"), QStringLiteral("geheim"), &failure,
+        {QStringLiteral("--tls"), certificates.filePath(QStringLiteral("cert.pem")),
+         certificates.filePath(QStringLiteral("key.pem"))}))
+        << failure.toStdString();
+    Controls::setProtocol(form->choiceControl(u"cboFTPProtocol"), RemoteProtocol::Ftps);
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anna"), QStringLiteral("geheim"), QStringLiteral("www"));
+
+    ui.trustAnswers = {false};
+    trigger("actUpload");
+    ASSERT_EQ(ui.trustQuestions.size(), 1u);
+    const TrustQuestion& q = ui.trustQuestions[0];
+    EXPECT_EQ(
+        q.fingerprint,
+        sha256Fingerprint(
+            QSslCertificate::fromPath(certificates.filePath(QStringLiteral("cert.pem"))).value(0)));
+    const QString text = trustQuestionText(q);
+    for (const QString& part : {q.fingerprint, QStringLiteral("127.0.0.1:%1").arg(server.port()),
+                                QStringLiteral("selbst signiert"), QStringLiteral("Gültig: ")})
+        EXPECT_TRUE(text.contains(part)) << text.toStdString();
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].contains(q.fingerprint));
+    EXPECT_FALSE(server.receivedCommands().contains(QStringLiteral("PASS")));
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("www/rss.xml"))));
+
+    ui.trustAnswers = {true};
+    trigger("actUpload");
+    EXPECT_EQ(ui.trustQuestions.size(), 2u);
+    EXPECT_EQ(ui.errors.size(), 1) << ui.errors.join('\n').toStdString();
+    EXPECT_EQ(storedFileBytes(home.filePath(QStringLiteral("www/rss.xml")), fileBytes(tempFile())),
+              fileBytes(tempFile()));
+    // Trusted from then on.
+    trigger("actUpload");
+    EXPECT_EQ(ui.trustQuestions.size(), 2u);
 }
 
 // --- vsftpd (needs root) -----------------------------------------------------
