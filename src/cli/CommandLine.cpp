@@ -1,17 +1,21 @@
 #include "CommandLine.h"
 
 #include "document/ProjectFile.h"
-#include "ftp/FtpPublish.h"
-#include "ftp/IdFTP.h"
+#include "ftp/PublishJob.h"
 #include "output/Rss20.h"
 #include "platform/Folders.h"
 #include "platform/WholeNumber.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <pthread.h>
+#include <thread>
 
 namespace CommandLine {
 namespace {
@@ -134,23 +138,42 @@ int exportRss(const QStringList& args)
     return kSuccess;
 }
 
-// The checks of the editor's upload, with its messages.
-QString uploadSettingsProblem(const FeedDocument& document)
+// Ctrl+C (SIGINT) and SIGTERM while it lives call `onSignal` on a thread
+// of its own, so the upload can clean up and end on its own terms.
+class InterruptWatch
 {
-    if (document.text(u"edtFTPServer").isEmpty())
-        return QStringLiteral("Fehler: Kein FTP-Server angegeben. Bitte geben Sie einen "
-                              "FTP-Server an.");
-    if (document.text(u"edtFileNameRSS").isEmpty())
-        return QStringLiteral("Fehler: Kein RSS-Dateiname angeben. Bitte geben Sie eine "
-                              "RSS-Datei für den FTP-Upload an.");
-    if (!WholeNumber::isWholeNumber(document.text(u"edtFTPPort")))
-        return QStringLiteral("Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.");
-    return {};
-}
+public:
+    explicit InterruptWatch(std::function<void()> onSignal)
+    {
+        sigemptyset(&m_signals);
+        sigaddset(&m_signals, SIGINT);
+        sigaddset(&m_signals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
+        m_thread = std::thread([this, onSignal = std::move(onSignal)] {
+            const timespec tick{0, 100 * 1000 * 1000};
+            while (!m_done.load()) {
+                if (sigtimedwait(&m_signals, nullptr, &tick) > 0)
+                    onSignal();
+            }
+        });
+    }
+    ~InterruptWatch()
+    {
+        m_done.store(true);
+        m_thread.join();
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+
+private:
+    sigset_t m_signals, m_previous;
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
 
 // Builds the project's RSS file and uploads it with the project's FTP
 // settings. The log goes to standard output as the editor's log window shows
-// it (the password never appears); 0 only when the file was stored.
+// it (the password never appears); 0 only when the file was stored. Never
+// asks: an untrusted server ends it with its fingerprint in the message.
 int upload(const QStringList& args)
 {
     if (args.size() != 1) {
@@ -161,26 +184,23 @@ int upload(const QStringList& args)
     const std::optional<FeedDocument> document = readProject(args[0]);
     if (!document)
         return kFailure;
-    if (const QString problem = uploadSettingsProblem(*document); !problem.isEmpty()) {
+    const FtpPublish::Settings settings = FtpPublish::settingsFromDocument(*document);
+    if (const QString problem = FtpPublish::uploadSettingsProblem(settings); !problem.isEmpty()) {
         fail(problem);
         return kFailure;
     }
-    FtpPublish::Settings settings;
-    settings.host = document->text(u"edtFTPServer");
-    settings.port = document->text(u"edtFTPPort");
-    settings.username = document->text(u"edtFTPUserName");
-    settings.password = document->text(u"edtFTPPassword");
-    settings.passive = document->flag(u"chkFTPPassive");
-    settings.folder = document->text(u"edtFTPFolder");
-    settings.remoteName = document->text(u"edtFileNameRSS");
     try {
         const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
         Rss20::GenerateRSS20(*document, path);
-        TIdFTP ftp;
-        const bool stored = FtpPublish::UploadRSSFile(ftp, settings, path, [](const QString& line) {
+        PublishJob job(settings, [](const QString& line) {
             print(stdout, line);
             std::fflush(stdout);
         });
+        bool stored = false;
+        {
+            InterruptWatch watch([&job] { job.abort(); });
+            stored = job.upload(path);
+        }
         return stored ? kSuccess : kFailure;
     } catch (const Error& e) {
         fail(e.message());

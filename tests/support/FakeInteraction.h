@@ -25,10 +25,12 @@ public:
     std::deque<QString> saveFileNames; // "" = cancelled
     std::deque<std::optional<QColor>> colors;
     std::deque<std::optional<QString>> texts;
+    std::deque<bool> trustAnswers;
 
     QStringList messages;
     QStringList errors;
     std::vector<Question> questions;
+    std::vector<TrustQuestion> trustQuestions;
     QStringList saveFilters, saveSuffixes, proposedNames, openFilters;
 
     void showMessage(QWidget*, const QString& text) override { messages << text; }
@@ -62,10 +64,16 @@ public:
         return take(texts, "text input: " + label);
     }
 
+    bool askTrust(QWidget*, const TrustQuestion& question) override
+    {
+        trustQuestions.push_back(question);
+        return take(trustAnswers, "trust question: " + question.host);
+    }
+
     bool allAnswersUsed() const
     {
         return answers.empty() && openFileNames.empty() && saveFileNames.empty() &&
-               colors.empty() && texts.empty();
+               colors.empty() && texts.empty() && trustAnswers.empty();
     }
 
 private:

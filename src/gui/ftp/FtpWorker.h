@@ -1,11 +1,14 @@
 #pragma once
 
+#include "ftp/RemoteSession.h"
+
 #include <QObject>
 #include <QThread>
 #include <exception>
 #include <functional>
 
 class QWidget;
+class UserInteraction;
 
 // Runs FTP operations off the GUI thread. run() returns when the operation
 // has ended; meanwhile the windows repaint and queued calls (log lines) are
@@ -34,6 +37,11 @@ public:
     // Runs fn on the GUI thread, after everything posted before it; callable
     // from the worker thread. Nothing runs once context is gone.
     static void post(QObject* context, std::function<void()> fn);
+
+    // Answers a session's trust question from the worker thread: the worker
+    // waits while the question is asked on the GUI thread, where user input
+    // reaches it despite the running operation.
+    static TrustAsker trustAsker(UserInteraction& ui, QWidget* parent);
 
     // How long a run may take before the cancel box shows (tests use 0).
     static void setCancelBoxDelay(int ms);

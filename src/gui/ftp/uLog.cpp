@@ -1,7 +1,6 @@
 #include "uLog.h"
 
 #include "FtpWorker.h"
-#include "ftp/IdFTP.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -71,27 +70,22 @@ void TfrmFTPLog::SpeedButton1Click()
     hide();
 }
 
-bool TfrmFTPLog::runLogged(QWidget* owner, const Steps& steps)
+bool TfrmFTPLog::runLogged(QWidget* owner, UserInteraction& ui,
+                           const FtpPublish::Settings& settings, const Steps& steps)
 {
     showLog();
     clear();
-    TIdFTP ftp;
     bool result = false;
     const FtpPublish::LogFn log = [this](const QString& line) {
         FtpWorker::post(this, [this, line] { addLine(line); });
     };
+    RemoteHooks hooks;
+    hooks.askTrust = FtpWorker::trustAsker(ui, owner);
+    PublishJob job(settings, log, hooks);
     FtpWorker worker(owner);
-    const FtpWorker::Outcome outcome = worker.run(
-        [&] {
-            try {
-                result = steps(ftp, log);
-            } catch (...) {
-                // A failed run leaves no connection behind.
-                ftp.Disconnect();
-                throw;
-            }
-        },
-        [&ftp] { ftp.Abort(); });
+    // The job's sessions live and die on the worker thread.
+    const FtpWorker::Outcome outcome =
+        worker.run([&] { result = steps(job); }, [&job] { job.abort(); });
     if (!outcome.error)
         return result;
     if (outcome.cancelled) {

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "ftp/FtpPublish.h"
+#include "ftp/PublishJob.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
 
 class QPlainTextEdit;
-class TIdFTP;
+class UserInteraction;
 class QPushButton;
 
 // The FTP log window: one for the whole program, shared by the upload and
@@ -35,12 +35,14 @@ public:
     void SpeedButton1Click();
 
     // One logged run (upload or connection test): shows and clears the log,
-    // makes a client and runs `steps` with it off the GUI thread, owner
-    // taking no input meanwhile; each line shows as it is logged. The client
-    // is closed and gone when this returns. A cancelled run logs so and
-    // gives false; other failures are thrown.
-    using Steps = std::function<bool(TIdFTP& ftp, const FtpPublish::LogFn& log)>;
-    bool runLogged(QWidget* owner, const Steps& steps);
+    // makes a job for `settings` and runs `steps` with it off the GUI
+    // thread, owner taking no input meanwhile; each line shows as it is
+    // logged, trust questions go to `ui`. The connection is closed when
+    // this returns. A cancelled run logs so and gives false; other failures
+    // are thrown.
+    using Steps = std::function<bool(PublishJob& job)>;
+    bool runLogged(QWidget* owner, UserInteraction& ui, const FtpPublish::Settings& settings,
+                   const Steps& steps);
 
 private:
     QPlainTextEdit* memoLog;
