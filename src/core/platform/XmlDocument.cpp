@@ -403,18 +403,28 @@ std::optional<Problem> characterProblem(const QByteArray& utf8)
 
 // One root element and nothing but comments, processing instructions and
 // blanks around it.
-std::optional<Problem> topLevelProblem(const pugi::xml_document& doc)
+std::optional<Problem> topLevelProblem(const pugi::xml_document& doc, const QByteArray& buffer)
 {
     int elements = 0;
+    const auto offset = [&buffer](const char* p) {
+        return p >= buffer.constData() && p < buffer.constData() + buffer.size()
+                   ? qsizetype(p - buffer.constData())
+                   : qsizetype(-1);
+    };
     for (pugi::xml_node node = doc.first_child(); node; node = node.next_sibling()) {
         if (node.type() == pugi::node_element && ++elements > 1)
             return Problem{QStringLiteral("Ein zweites Wurzelelement \"%1\"")
                                .arg(QString::fromUtf8(node.name())),
-                           node.offset_debug()};
+                           offset(node.name())};
         if (node.type() == pugi::node_pcdata && !isBlank(node.value()))
-            return Problem{QStringLiteral("Text außerhalb des Wurzelelements"), node.offset_debug()};
+            {
+            const char* text = node.value();
+            while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n')
+                ++text;
+            return Problem{QStringLiteral("Text außerhalb des Wurzelelements"), offset(text)};
+        }
         if (node.type() == pugi::node_cdata)
-            return Problem{QStringLiteral("CDATA außerhalb des Wurzelelements"), node.offset_debug()};
+            return Problem{QStringLiteral("CDATA außerhalb des Wurzelelements"), offset(node.value())};
     }
     if (elements == 0)
         return Problem{QStringLiteral("Kein Wurzelelement gefunden"), 0};
@@ -571,7 +581,7 @@ void XmlDocument::parseOwnBuffer(const std::function<QByteArray()>& original)
         m_buffer.data(), size_t(m_buffer.size()), kParseOptions, pugi::encoding_utf8);
     if (!result)
         fail(Problem{parserReason(result.status), result.offset}, true);
-    if (const auto problem = topLevelProblem(*m_doc))
+    if (const auto problem = topLevelProblem(*m_doc, m_buffer))
         fail(*problem, true);
 }
 
@@ -626,8 +636,14 @@ void XmlDocument::save(const QString& path, bool ownerOnly) const
         constexpr qsizetype kChunk = 1 << 18;
         QByteArray buffer;
         buffer.reserve(kChunk);
+        // A full disk first gives a short write without error; writing the
+        // rest brings out the error and its cause.
         const auto flush = [&] {
-            ok = ok && file.write(buffer) == buffer.size();
+            for (qsizetype done = 0; ok && done < buffer.size();) {
+                const qint64 n = file.write(buffer.constData() + done, buffer.size() - done);
+                ok = n > 0;
+                done += n;
+            }
             buffer.resize(0);
         };
         serialize(*m_doc, [&](const char* data, qsizetype size) {
