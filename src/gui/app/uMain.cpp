@@ -236,6 +236,10 @@ void TForm1::applyToControls(const FeedDocument& document)
         setChannelValue(QString::fromLatin1(settings[i].key), document.value(int(i)));
     ListField = document.entries;
     RefreshNewsList();
+    // The preview shows the last check's picture; it never belongs to
+    // another project.
+    if (auto* preview = findChild<QLabel*>(QStringLiteral("logoPicture")))
+        preview->clear();
 }
 
 // --- Name state and project file ------------------------------------------
