@@ -60,7 +60,8 @@ QByteArray readRegularFile(const QString& path)
     } else {
         // One read into a buffer of the file's size: growing a buffer step
         // by step costs more than the parse on large projects.
-        data = QByteArray(qsizetype(info.st_size), Qt::Uninitialized);
+        // One byte more than the size, so that the end shows without growing.
+        data = QByteArray(qsizetype(info.st_size) + 1, Qt::Uninitialized);
         qsizetype got = 0;
         while (error == 0) {
             if (got == data.size())

@@ -10,6 +10,7 @@
 
 #include <pugixml.hpp>
 
+#include <bit>
 #include <cstring>
 #include <optional>
 
@@ -145,43 +146,32 @@ QString parserReason(pugi::xml_parse_status status)
 
 // --- Encodings ------------------------------------------------------------
 
-// Offset of the first byte that breaks UTF-8 (overlong forms, surrogates and
-// code points past U+10FFFF included), or -1.
-qsizetype invalidUtf8Offset(const QByteArray& data)
+// The length of the UTF-8 sequence at p (overlong forms, surrogates and
+// code points past U+10FFFF refused), or 0 when it is not one.
+int utf8SequenceLength(const unsigned char* p, qsizetype available)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
-    const qsizetype n = data.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int length = 0;
-        unsigned min = 0;
-        unsigned cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2, min = 0x80, cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3, min = 0x800, cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4, min = 0x10000, cp = c & 0x07;
-        } else {
-            return i;
-        }
-        if (i + length > n)
-            return i;
-        for (int k = 1; k < length; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
-                return i;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return i;
-        i += length;
+    const unsigned char c = p[0];
+    int length = 0;
+    unsigned min = 0;
+    unsigned cp = 0;
+    if (c >= 0xC2 && c <= 0xDF)
+        length = 2, min = 0x80, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF)
+        length = 3, min = 0x800, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4)
+        length = 4, min = 0x10000, cp = c & 0x07;
+    else
+        return 0;
+    if (length > available)
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[k] & 0x3F);
     }
-    return -1;
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return length;
 }
 
 // The encoding named in the XML declaration of an ASCII-compatible file, or
@@ -260,11 +250,8 @@ QByteArray toUtf8Text(QByteArray data)
         data.remove(0, 3);
     const QByteArray name = declaredEncoding(data);
     const QByteArray lower = name.toLower();
-    if (name.isEmpty() || lower == "utf-8" || lower == "utf8") {
-        if (const qsizetype bad = invalidUtf8Offset(data); bad >= 0)
-            throw Problem{QStringLiteral("Ungültige UTF-8-Bytefolge"), bad};
-        return data;
-    }
+    if (name.isEmpty() || lower == "utf-8" || lower == "utf8")
+        return data; // checked by scanCharacters()
     // A file declared as UTF-16 or UTF-32 would have shown its zero bytes.
     const auto builtIn = QStringConverter::encodingForName(name.constData());
     if (builtIn && *builtIn != QStringConverter::Latin1 && *builtIn != QStringConverter::System)
@@ -281,32 +268,6 @@ QByteArray toUtf8Text(QByteArray data)
 
 // --- Checks pugixml leaves out -------------------------------------------
 
-// Raw control characters are not allowed in XML 1.0 (our own writer puts
-// them as character references, which are read).
-qsizetype controlCharacterOffset(const QByteArray& data)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
-    const qsizetype n = data.size();
-    qsizetype i = 0;
-    // Eight bytes at a time: skip blocks with no byte below 0x20.
-    for (; i + 8 <= n; i += 8) {
-        quint64 block;
-        std::memcpy(&block, p + i, 8);
-        constexpr quint64 ones = 0x0101010101010101ULL;
-        if (((block - ones * 0x20) & ~block & (ones * 0x80)) == 0)
-            continue;
-        for (int k = 0; k < 8; ++k) {
-            const unsigned char c = p[i + k];
-            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                return i + k;
-        }
-    }
-    for (; i < n; ++i)
-        if (p[i] < 0x20 && p[i] != '\t' && p[i] != '\n' && p[i] != '\r')
-            return i;
-    return -1;
-}
-
 // Where the markup section starting at `start` ("<!--", "<![CDATA[", "<?",
 // "<!DOCTYPE ... [...]>") ends; entity references inside do not count.
 qsizetype markupEnd(const QByteArray& d, qsizetype start)
@@ -314,11 +275,12 @@ qsizetype markupEnd(const QByteArray& d, qsizetype start)
     const auto after = [&d](qsizetype found, qsizetype length) {
         return found < 0 ? d.size() : found + length;
     };
-    if (d.mid(start, 4) == "<!--")
+    const QByteArrayView rest = QByteArrayView(d).sliced(start);
+    if (rest.startsWith("<!--"))
         return after(d.indexOf("-->", start + 4), 3);
-    if (d.mid(start, 9) == "<![CDATA[")
+    if (rest.startsWith("<![CDATA["))
         return after(d.indexOf("]]>", start + 9), 3);
-    if (d.mid(start, 2) == "<?")
+    if (rest.startsWith("<?"))
         return after(d.indexOf("?>", start + 2), 2);
     // A declaration: its internal subset may hold ">" inside brackets.
     int depth = 0;
@@ -333,72 +295,91 @@ qsizetype markupEnd(const QByteArray& d, qsizetype start)
     return d.size();
 }
 
-qsizetype nextMarkup(const QByteArray& d, qsizetype from)
-{
-    for (qsizetype i = d.indexOf('<', from); i >= 0; i = d.indexOf('<', i + 1))
-        if (i + 1 < d.size() && (d[i + 1] == '!' || d[i + 1] == '?'))
-            return i;
-    return d.size();
-}
-
 bool isReference(const QByteArray& d, qsizetype amp, qsizetype semicolon)
 {
-    const QByteArray name = d.mid(amp + 1, semicolon - amp - 1);
-    static const QByteArray predefined[] = {"amp", "lt", "gt", "quot", "apos"};
-    for (const QByteArray& p : predefined)
-        if (name == p)
-            return true;
-    if (name.size() < 2 || name[0] != '#')
+    const char* q = d.constData() + amp + 1;
+    const qsizetype length = semicolon - amp - 1;
+    // The predefined entities; escaped HTML is full of them.
+    if (length == 2 && (q[0] == 'l' || q[0] == 'g') && q[1] == 't')
+        return true;
+    if ((length == 3 && std::memcmp(q, "amp", 3) == 0) ||
+        (length == 4 && (std::memcmp(q, "quot", 4) == 0 || std::memcmp(q, "apos", 4) == 0)))
+        return true;
+    if (length < 2 || q[0] != '#')
         return false;
-    const bool hex = name[1] == 'x';
-    const QByteArray digits = name.mid(hex ? 2 : 1);
-    if (digits.isEmpty())
+    const bool hex = q[1] == 'x';
+    const qsizetype first = hex ? 2 : 1;
+    if (first >= length)
         return false;
-    for (const char c : digits)
+    for (qsizetype k = first; k < length; ++k) {
+        const char c = q[k];
         if (!(c >= '0' && c <= '9') && !(hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))))
             return false;
+    }
     return true;
 }
 
-// pugixml keeps an unknown "&name;" and a bare "&" as literal text; XML
-// forbids both, and we expand no entities a DTD declares.
-std::optional<Problem> entityProblem(const QByteArray& d)
+// One pass over the UTF-8 text for what pugixml lets through: bytes that
+// are no UTF-8, raw control characters (XML 1.0 forbids them; our own
+// writer puts character references, which are read), and an unknown
+// "&name;" or a bare "&", which pugixml keeps as literal text (we expand no
+// entity a DTD declares). Comments, CDATA, processing instructions and the
+// DTD may hold "&".
+std::optional<Problem> scanCharacters(const QByteArray& d)
 {
-    qsizetype markup = nextMarkup(d, 0);
-    for (qsizetype amp = d.indexOf('&'); amp >= 0; amp = d.indexOf('&', amp + 1)) {
-        bool inside = false;
-        while (markup < amp) {
-            const qsizetype end = markupEnd(d, markup);
-            if (end > amp) {
-                inside = true;
-                amp = end - 1;
-                markup = nextMarkup(d, end);
-                break;
+    const auto* p = reinterpret_cast<const unsigned char*>(d.constData());
+    const qsizetype n = d.size();
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highs = ones * 0x80;
+    const auto hasZero = [](quint64 v) { return (v - ones) & ~v & highs; };
+    qsizetype markupUntil = 0;
+    qsizetype i = 0;
+    while (i < n) {
+        // Eight bytes at a time past plain ASCII text.
+        if (i + 8 <= n) {
+            quint64 block;
+            std::memcpy(&block, p + i, 8);
+            const quint64 special = (block & highs) | ((block - ones * 0x20) & ~block & highs) |
+                                    hasZero(block ^ (ones * '&')) | hasZero(block ^ (ones * '<'));
+            if (special == 0) {
+                i += 8;
+                continue;
             }
-            markup = nextMarkup(d, end);
+            // The lowest flagged byte is exact: go straight to it.
+            if constexpr (std::endian::native == std::endian::little)
+                i += std::countr_zero(special) / 8;
+            else
+                i += std::countl_zero(special) / 8;
         }
-        if (inside)
+        const unsigned char c = p[i];
+        if (c >= 0x80) {
+            const int length = utf8SequenceLength(p + i, n - i);
+            if (length == 0)
+                return Problem{QStringLiteral("Ungültige UTF-8-Bytefolge"), i};
+            i += length;
             continue;
-        qsizetype semicolon = amp + 1;
-        while (semicolon < d.size() && semicolon - amp <= 32 && d[semicolon] != ';' &&
-               d[semicolon] != '<' && d[semicolon] != '&' && uchar(d[semicolon]) > ' ')
-            ++semicolon;
-        if (semicolon >= d.size() || d[semicolon] != ';')
-            return Problem{QStringLiteral("Ein \"&\" steht ohne Entitätsverweis im Text"), amp};
-        if (!isReference(d, amp, semicolon))
-            return Problem{QStringLiteral("Verweis auf eine nicht deklarierte Entität \"%1\"")
-                               .arg(QString::fromUtf8(d.mid(amp, semicolon - amp + 1))),
-                           amp};
+        }
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return Problem{QStringLiteral("Unerlaubtes Steuerzeichen (Code %1)").arg(int(c)), i};
+        if (c == '<' && i >= markupUntil && i + 1 < n && (p[i + 1] == '!' || p[i + 1] == '?'))
+            markupUntil = markupEnd(d, i);
+        if (c == '&' && i >= markupUntil) {
+            qsizetype semicolon = i + 1;
+            while (semicolon < n && semicolon - i <= 32 && p[semicolon] != ';' &&
+                   p[semicolon] != '<' && p[semicolon] != '&' && p[semicolon] > ' ')
+                ++semicolon;
+            if (semicolon >= n || p[semicolon] != ';')
+                return Problem{QStringLiteral("Ein \"&\" steht ohne Entitätsverweis im Text"), i};
+            if (!isReference(d, i, semicolon))
+                return Problem{QStringLiteral("Verweis auf eine nicht deklarierte Entität \"%1\"")
+                                   .arg(QString::fromUtf8(d.mid(i, semicolon - i + 1))),
+                               i};
+            i = semicolon + 1; // a reference is plain ASCII
+            continue;
+        }
+        ++i;
     }
     return std::nullopt;
-}
-
-std::optional<Problem> characterProblem(const QByteArray& utf8)
-{
-    if (const qsizetype at = controlCharacterOffset(utf8); at >= 0)
-        return Problem{QStringLiteral("Unerlaubtes Steuerzeichen (Code %1)").arg(int(uchar(utf8[at]))),
-                       at};
-    return entityProblem(utf8);
 }
 
 // One root element and nothing but comments, processing instructions and
@@ -575,7 +556,7 @@ void XmlDocument::parseOwnBuffer(const std::function<QByteArray()>& original)
     } catch (const Problem& problem) {
         fail(problem, false);
     }
-    if (const auto problem = characterProblem(m_buffer))
+    if (const auto problem = scanCharacters(m_buffer))
         fail(*problem, true);
     const pugi::xml_parse_result result = m_doc->load_buffer_inplace(
         m_buffer.data(), size_t(m_buffer.size()), kParseOptions, pugi::encoding_utf8);
