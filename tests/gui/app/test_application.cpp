@@ -1,6 +1,9 @@
 #include "app/Application.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 TEST(Application, StandardButtonsSpeakGerman)
@@ -24,4 +27,16 @@ TEST(Application, HtmlEditorContextMenuSpeaksGerman)
     for (const auto& t : texts)
         EXPECT_EQ(QCoreApplication::translate("RenderViewContextMenuQt", t.english),
                   QString::fromUtf8(t.german));
+}
+
+// Every window shows the program icon, in each size the desktop asks for.
+TEST(Application, WindowsShowTheProgramIcon)
+{
+    setApplicationIdentity();
+    const QList<QSize> sizes = QApplication::windowIcon().availableSizes();
+    for (int size : {16, 32, 48, 256})
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    QWidget window;
+    EXPECT_EQ(window.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "tavistrel");
 }
