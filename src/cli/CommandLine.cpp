@@ -3,6 +3,7 @@
 #include "document/ProjectFile.h"
 #include "ftp/PublishJob.h"
 #include "output/Rss20.h"
+#include "platform/FileAccess.h"
 #include "platform/Folders.h"
 #include "platform/WholeNumber.h"
 
@@ -16,6 +17,8 @@
 #include <optional>
 #include <pthread.h>
 #include <thread>
+
+#include <unistd.h>
 
 namespace CommandLine {
 namespace {
@@ -42,7 +45,8 @@ const QString kUsage = QStringLiteral(
     "  tavistrel --export-rss PROJEKT.tvst [AUSGABE.xml]\n"
     "      Schreibt die RSS-Datei des Projekts, ohne ein Fenster zu öffnen. Ohne\n"
     "      AUSGABE landet sie neben dem Projekt, unter dem RSS-Dateinamen des\n"
-    "      Projekts (z. B. rss.xml). Eine bestehende Datei wird ersetzt.\n"
+    "      Projekts (z. B. rss.xml). Eine bestehende Datei wird ersetzt; \"-\" als\n"
+    "      AUSGABE schreibt auf die Standardausgabe.\n"
     "  tavistrel --upload PROJEKT.tvst\n"
     "      Erzeugt die RSS-Datei des Projekts und lädt sie mit den FTP-Einstellungen\n"
     "      des Projekts hoch. Das Protokoll erscheint auf der Standardausgabe.\n"
@@ -70,17 +74,15 @@ int showVersion(const QStringList&)
 // Reads a project file for a headless mode; reports the failure itself.
 std::optional<FeedDocument> readProject(const QString& projectPath)
 {
-    if (!QFileInfo(projectPath).isFile()) {
-        fail(QStringLiteral("Die Projektdatei \"%1\" existiert nicht.").arg(projectPath));
-        return std::nullopt;
-    }
     try {
         return ProjectFile::LoadProjectFile(projectPath);
+    } catch (const ProjectFileUnreadable& e) {
+        fail(e.message());
     } catch (const Error& e) {
         fail(QStringLiteral("Die Projektdatei \"%1\" kann nicht gelesen werden. %2\n(%3)")
                  .arg(projectPath, kNotAProjectFileMessage, e.message()));
-        return std::nullopt;
     }
+    return std::nullopt;
 }
 
 // The RSS file name setting names the file on the FTP server; beside the
@@ -89,6 +91,20 @@ std::optional<FeedDocument> readProject(const QString& projectPath)
 bool isPlainFileName(const QString& name)
 {
     return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/');
+}
+
+int writeRssToStandardOutput(const FeedDocument& document)
+{
+    try {
+        XmlDocument xml;
+        Rss20::BuildRSS20(document, xml);
+        FileAccess::DirectWriter out(STDOUT_FILENO, QStringLiteral("Standardausgabe"));
+        xml.writeTo(out);
+    } catch (const Error& e) {
+        fail(e.message());
+        return kFailure;
+    }
+    return kSuccess;
 }
 
 int exportRss(const QStringList& args)
@@ -117,7 +133,19 @@ int exportRss(const QStringList& args)
             return kUsageError;
         }
         outPath = QFileInfo(projectPath).absoluteDir().filePath(name);
+        // A foreign project's RSS file name must not replace a project beside it.
+        if (name.endsWith(QStringLiteral(".tvst"), Qt::CaseInsensitive) ||
+            ProjectFile::looksLikeProjectFile(outPath)) {
+            fail(QStringLiteral("Der RSS-Dateiname \"%1\" des Projekts \"%2\" bezeichnet eine "
+                                "Projektdatei; sie wird nicht überschrieben. Bitte eine "
+                                "Ausgabedatei angeben.")
+                     .arg(name, projectPath));
+            return kUsageError;
+        }
     }
+
+    if (outPath == u"-")
+        return writeRssToStandardOutput(document);
 
     // Replacing the project with its own feed would lose the project.
     if (QFileInfo(outPath).canonicalFilePath() == QFileInfo(projectPath).canonicalFilePath()) {
@@ -234,13 +262,18 @@ const Mode* findMode(const char* option)
 
 bool isHeadless(int argc, char** argv)
 {
-    return argc >= 2 && findMode(argv[1]) != nullptr;
+    // An unknown "--" option is answered here too, never taken for a project.
+    return argc >= 2 && (findMode(argv[1]) != nullptr || std::strncmp(argv[1], "--", 2) == 0);
 }
 
 int run(const QStringList& arguments)
 {
     const Mode* mode =
         arguments.size() >= 2 ? findMode(arguments[1].toUtf8().constData()) : nullptr;
+    if (!mode && arguments.size() >= 2 && arguments[1].startsWith(u"--")) {
+        fail(QStringLiteral("Unbekannte Option \"%1\". Hilfe: tavistrel --help").arg(arguments[1]));
+        return kUsageError;
+    }
     if (!mode) {
         fail(QStringLiteral("Unbekannter Aufruf. Hilfe: tavistrel --help"));
         return kUsageError;

@@ -27,7 +27,7 @@ LoadResult load(const QString& path)
     XmlDocument xml;
     try {
         xml.load(path);
-    } catch (const XmlError& e) {
+    } catch (const Error& e) { // unreadable or not XML
         result.error = e.message();
         return result;
     }

@@ -74,13 +74,22 @@ QByteArray download(const QUrl& url, QNetworkAccessManager& network, QString& er
 
 } // namespace
 
+QNetworkCookieJar& sharedCookieJar()
+{
+    // Qt's default jar keeps cookies in memory only, for the run.
+    static QPointer<QNetworkCookieJar> jar;
+    if (!jar)
+        jar = new QNetworkCookieJar(QCoreApplication::instance());
+    return *jar;
+}
+
 QNetworkAccessManager& sharedNetwork()
 {
     static QPointer<QNetworkAccessManager> network;
     if (!network) {
         network = new QNetworkAccessManager(QCoreApplication::instance());
-        // Qt's default jar keeps cookies in memory only, for the run.
-        network->setCookieJar(new QNetworkCookieJar(network));
+        network->setCookieJar(&sharedCookieJar());
+        sharedCookieJar().setParent(QCoreApplication::instance());
     }
     return *network;
 }

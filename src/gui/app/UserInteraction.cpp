@@ -160,12 +160,15 @@ std::optional<QColor> QtUserInteraction::getColor(QWidget* parent, const QColor&
 std::optional<QString> QtUserInteraction::getText(QWidget* parent, const QString& caption,
                                                   const QString& label, const QString& initial)
 {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent, caption, label, QLineEdit::Normal, initial, &ok);
-    if (!ok)
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(label);
+    dialog.setTextValue(initial);
+    // Room for the caption and a web address; Qt's default cuts both.
+    dialog.resize(qMax(dialog.sizeHint().width(), 420), dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
 }
 
 QString withFullStop(QString text)

@@ -62,14 +62,15 @@ private:
 class CancelBox : public QDialog
 {
 public:
-    CancelBox(QWidget* owner, std::function<void()> onCancel)
+    CancelBox(QWidget* owner, const QString& caption, const QString& text,
+              std::function<void()> onCancel)
         : QDialog(owner), m_onCancel(std::move(onCancel))
     {
         setObjectName(QStringLiteral("frmFTPProgress"));
-        setWindowTitle(QStringLiteral("FTP"));
+        setWindowTitle(caption);
         setWindowModality(Qt::ApplicationModal);
         auto* layout = new QVBoxLayout(this);
-        m_label = new QLabel(QStringLiteral("Bitte warten, der FTP-Server antwortet..."), this);
+        m_label = new QLabel(text, this);
         layout->addWidget(m_label);
         auto* row = new QHBoxLayout;
         row->addStretch();
@@ -99,6 +100,12 @@ private:
 };
 
 } // namespace
+
+FtpWorker::FtpWorker(QWidget* owner, QString boxCaption, QString boxText) : FtpWorker(owner)
+{
+    m_boxCaption = std::move(boxCaption);
+    m_boxText = std::move(boxText);
+}
 
 FtpWorker::FtpWorker(QWidget* owner) : m_owner(owner)
 {
@@ -165,7 +172,7 @@ FtpWorker::Outcome FtpWorker::run(const std::function<void()>& work,
     bool finished = false;
     QEventLoop loop;
 
-    CancelBox box(m_owner, [&] {
+    CancelBox box(m_owner, m_boxCaption, m_boxText, [&] {
         outcome.cancelled = true;
         abort();
     });

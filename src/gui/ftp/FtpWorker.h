@@ -3,6 +3,7 @@
 #include "ftp/RemoteSession.h"
 
 #include <QObject>
+#include <QString>
 #include <QThread>
 #include <exception>
 #include <functional>
@@ -24,6 +25,9 @@ class FtpWorker : public QObject
 
 public:
     explicit FtpWorker(QWidget* owner);
+    // For other slow network work (the logo download): the box's caption
+    // and text name it.
+    FtpWorker(QWidget* owner, QString boxCaption, QString boxText);
     ~FtpWorker() override; // ends the thread; no run may be active
 
     struct Outcome
@@ -48,6 +52,8 @@ public:
 
 private:
     QWidget* m_owner;
+    QString m_boxCaption = QStringLiteral("FTP");
+    QString m_boxText = QStringLiteral("Bitte warten, der FTP-Server antwortet...");
     QThread m_thread;
     QObject m_context; // lives on m_thread; queued work runs there
     bool m_busy = false;

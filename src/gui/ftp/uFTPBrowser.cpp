@@ -96,9 +96,18 @@ TfrmFTPBrowser::TfrmFTPBrowser(UserInteraction& ui, QWidget* owner)
     toolBar->addAction(actOvertake);
     toolBar->addSeparator();
     toolBar->addAction(actExit);
-    for (QAction* action : toolBar->actions())
-        if (QWidget* w = toolBar->widgetForAction(action); w && !action->isSeparator())
+    // The style has some icons (the network drive of "Verbinden") only in a
+    // smaller size; scaled up, all buttons show icons of one size.
+    const QSize iconSize = toolBar->iconSize();
+    for (QAction* action : toolBar->actions()) {
+        if (action->isSeparator())
+            continue;
+        const QPixmap pixmap = action->icon().pixmap(iconSize);
+        if (!pixmap.isNull() && pixmap.size() != iconSize)
+            action->setIcon(QIcon(pixmap.scaled(iconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        if (QWidget* w = toolBar->widgetForAction(action))
             w->setMinimumSize(68, 36);
+    }
 
     edtVerzeichnis = new QLineEdit(this);
     edtVerzeichnis->setObjectName(QStringLiteral("edtVerzeichnis"));

@@ -166,9 +166,10 @@ void TfrmFTPEdit::closeEvent(QCloseEvent* event)
 
 void TfrmFTPEdit::keyPressEvent(QKeyEvent* event)
 {
-    // No button reacts to Escape either.
+    // Escape cancels, as "Abbrechen" does, without the question.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
+        btCancelClick();
         return;
     }
     QDialog::keyPressEvent(event);
