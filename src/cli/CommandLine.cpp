@@ -63,19 +63,21 @@ int showVersion(const QStringList&)
     return kSuccess;
 }
 
-// Reads a project file for a headless mode; reports the failure itself.
-std::optional<FeedDocument> readProject(const QString& projectPath)
+// Reads a project file for a headless mode; reports the failure itself
+// (null then). The document is never freed: the process ends after the mode,
+// and taking a large entry list apart costs more than the system's cleanup.
+const FeedDocument* readProject(const QString& projectPath)
 {
     if (!QFileInfo(projectPath).isFile()) {
         fail(QStringLiteral("Die Projektdatei \"%1\" existiert nicht.").arg(projectPath));
-        return std::nullopt;
+        return nullptr;
     }
     try {
-        return ProjectFile::LoadProjectFile(projectPath);
+        return new FeedDocument(ProjectFile::LoadProjectFile(projectPath));
     } catch (const Error& e) {
         fail(QStringLiteral("Die Projektdatei \"%1\" kann nicht gelesen werden. %2\n(%3)")
                  .arg(projectPath, kNotAProjectFileMessage, e.message()));
-        return std::nullopt;
+        return nullptr;
     }
 }
 
@@ -96,7 +98,7 @@ int exportRss(const QStringList& args)
         return kUsageError;
     }
     const QString projectPath = args[0];
-    const std::optional<FeedDocument> read = readProject(projectPath);
+    const FeedDocument* read = readProject(projectPath);
     if (!read)
         return kFailure;
     const FeedDocument& document = *read;
@@ -158,7 +160,7 @@ int upload(const QStringList& args)
                             "Aufruf: tavistrel --upload PROJEKT.tvst"));
         return kUsageError;
     }
-    const std::optional<FeedDocument> document = readProject(args[0]);
+    const FeedDocument* document = readProject(args[0]);
     if (!document)
         return kFailure;
     if (const QString problem = uploadSettingsProblem(*document); !problem.isEmpty()) {
@@ -214,7 +216,9 @@ const Mode* findMode(const char* option)
 
 bool isHeadless(int argc, char** argv)
 {
-    return argc >= 2 && findMode(argv[1]) != nullptr;
+    // Every "--" option, known or not: a wrong call gets its German answer
+    // without loading any window.
+    return argc >= 2 && std::strncmp(argv[1], "--", 2) == 0;
 }
 
 int run(const QStringList& arguments)

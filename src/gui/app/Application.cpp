@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 
 bool installGermanQtTranslation()
@@ -20,6 +21,9 @@ bool installGermanQtTranslation()
 
 int runGui(int& argc, char** argv)
 {
+    // The HTML editor's browser engine is loaded later, as a module; it needs
+    // shared GL contexts from the start.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavistrel"));
     installGermanQtTranslation();
@@ -29,7 +33,19 @@ int runGui(int& argc, char** argv)
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1)
         options.startupFile = arguments.at(1);
+    // Start-up benchmark: no splash, and the program ends once the window
+    // has been shown and the event loop has run.
+    const bool measureStartup = qEnvironmentVariableIsSet("TAVISTREL_BENCH_STARTUP");
+    if (measureStartup)
+        options.showSplash = false;
     TForm1 window(ui, options);
     window.show();
+    if (measureStartup)
+        QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
     return app.exec();
+}
+
+extern "C" int tavistrelRunGui(int& argc, char** argv)
+{
+    return runGui(argc, argv);
 }

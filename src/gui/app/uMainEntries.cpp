@@ -21,20 +21,39 @@ void TForm1::selectEntry(int index)
         lstNews->selectRow(index);
 }
 
-void TForm1::RefreshNewsList()
+namespace {
+
+// One row's cells. The items keep the texts, so the date and time are
+// formatted once per entry and again only when that entry changes.
+void fillRow(QTableWidget* list, int row, const TNewsEntry& entry)
 {
     const RegionalSettings& regional = RegionalSettings::current();
+    const QString when =
+        regional.formatDate(entry.date) + QStringLiteral(" - ") + regional.formatTime(entry.time);
+    list->setItem(row, 0, new QTableWidgetItem(entry.title));
+    list->setItem(row, 1, new QTableWidgetItem(when));
+    list->setItem(row, 2, new QTableWidgetItem(entry.link));
+}
+
+void exchangeRows(QTableWidget* list, int a, int b)
+{
+    for (int column = 0; column < list->columnCount(); ++column) {
+        QTableWidgetItem* first = list->takeItem(a, column);
+        QTableWidgetItem* second = list->takeItem(b, column);
+        list->setItem(a, column, second);
+        list->setItem(b, column, first);
+    }
+}
+
+} // namespace
+
+void TForm1::RefreshNewsList()
+{
     lstNews->clearSelection();
     lstNews->setRowCount(0);
     lstNews->setRowCount(ListField.size());
-    for (int i = 0; i < ListField.size(); ++i) {
-        const TNewsEntry& entry = ListField.at(i);
-        const QString when = regional.formatDate(entry.date) + QStringLiteral(" - ") +
-                             regional.formatTime(entry.time);
-        lstNews->setItem(i, 0, new QTableWidgetItem(entry.title));
-        lstNews->setItem(i, 1, new QTableWidgetItem(when));
-        lstNews->setItem(i, 2, new QTableWidgetItem(entry.link));
-    }
+    for (int i = 0; i < ListField.size(); ++i)
+        fillRow(lstNews, i, ListField.at(i));
 }
 
 bool TForm1::runEntryDialog(TfrmEntry& dialog)
@@ -50,7 +69,9 @@ void TForm1::btNewNewsClick()
     auto entry = std::make_unique<TNewsEntry>();
     dialog.SaveToObject(*entry);
     ListField.insertFront(std::move(entry));
-    RefreshNewsList();
+    lstNews->insertRow(0);
+    fillRow(lstNews, 0, ListField.at(0));
+    lstNews->clearSelection();
 }
 
 void TForm1::btEditNewsClick()
@@ -64,7 +85,8 @@ void TForm1::btEditNewsClick()
     if (!runEntryDialog(dialog))
         return;
     dialog.SaveToObject(entry);
-    RefreshNewsList();
+    lstNews->clearSelection();
+    fillRow(lstNews, index, entry);
 }
 
 void TForm1::btDeleteClick()
@@ -79,7 +101,10 @@ void TForm1::btDeleteClick()
     if (answer != UserInteraction::Answer::Yes)
         return;
     ListField.deleteAt(index);
-    RefreshNewsList();
+    lstNews->removeRow(index);
+    // The view selects the row that takes the deleted one's place; no entry
+    // stays selected after a delete.
+    lstNews->clearSelection();
 }
 
 void TForm1::btUpClick()
@@ -88,7 +113,7 @@ void TForm1::btUpClick()
     if (index <= 0)
         return;
     ListField.exchange(index, index - 1);
-    RefreshNewsList();
+    exchangeRows(lstNews, index, index - 1);
     selectEntry(index - 1);
 }
 
@@ -98,6 +123,6 @@ void TForm1::btDownClick()
     if (index < 0 || index + 1 >= ListField.size())
         return;
     ListField.exchange(index, index + 1);
-    RefreshNewsList();
+    exchangeRows(lstNews, index, index + 1);
     selectEntry(index + 1);
 }
