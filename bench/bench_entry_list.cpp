@@ -9,11 +9,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
-#include <pugixml.hpp>
-
 #include <memory>
+#include <pugixml.hpp>
 
 namespace {
 
@@ -119,9 +117,12 @@ void BM_FloorPugixmlBuildAndSave100k(benchmark::State& state)
     const RegionalSettings& regional = RegionalSettings::current();
     for (auto _ : state) {
         pugi::xml_document doc;
-        pugi::xml_node items = doc.append_child("xml").append_child("FileContent").append_child("ItemList");
+        pugi::xml_node items =
+            doc.append_child("xml").append_child("FileContent").append_child("ItemList");
         auto add = [](pugi::xml_node node, const char* name, const QString& text) {
-            node.append_child(name).append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
+            node.append_child(name)
+                .append_child(pugi::node_pcdata)
+                .set_value(text.toUtf8().constData());
         };
         for (const TNewsEntry& e : entries) {
             pugi::xml_node n = items.append_child("entries");

@@ -9,10 +9,8 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <fcntl.h>
 #include <spawn.h>
@@ -98,7 +96,8 @@ struct Fixture
             e->content = entryHtml(i);
             e->author = QStringLiteral("Redaktion");
             e->email = QStringLiteral("redaktion@example.org");
-            e->guid = QStringLiteral("{00000000-0000-0000-0000-%1}").arg(i, 12, 10, QLatin1Char('0'));
+            e->guid =
+                QStringLiteral("{00000000-0000-0000-0000-%1}").arg(i, 12, 10, QLatin1Char('0'));
             e->chkPublish = true;
             e->date = QDate(2024, 1, 1).addDays(i % 365);
             e->time = QTime(8, 30, 15);
@@ -153,7 +152,7 @@ void BM_Version(benchmark::State& state)
 }
 
 const std::vector<std::string> kWindowEnv = {"QT_QPA_PLATFORM=offscreen",
-                                             "TAVISTREL_BENCH_STARTUP=1"};
+                                             "TAVISTREL_QUIT_AFTER_START=1"};
 
 void BM_EditorStartup(benchmark::State& state)
 {

@@ -1,8 +1,7 @@
 // Floor for the headless export: pugixml parses an RSS file and writes it
 // again, nothing else (no Qt).
-#include <pugixml.hpp>
-
 #include <cstdio>
+#include <pugixml.hpp>
 
 int main(int argc, char** argv)
 {

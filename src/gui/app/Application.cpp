@@ -33,9 +33,9 @@ int runGui(int& argc, char** argv)
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1)
         options.startupFile = arguments.at(1);
-    // Start-up benchmark: no splash, and the program ends once the window
-    // has been shown and the event loop has run.
-    const bool measureStartup = qEnvironmentVariableIsSet("TAVISTREL_BENCH_STARTUP");
+    // For start-up measurements and tests: no splash, and the program ends
+    // once the window has been shown and the event loop has run.
+    const bool measureStartup = qEnvironmentVariableIsSet("TAVISTREL_QUIT_AFTER_START");
     if (measureStartup)
         options.showSplash = false;
     TForm1 window(ui, options);
