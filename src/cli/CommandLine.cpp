@@ -71,18 +71,20 @@ int showVersion(const QStringList&)
     return kSuccess;
 }
 
-// Reads a project file for a headless mode; reports the failure itself.
-std::optional<FeedDocument> readProject(const QString& projectPath)
+// Reads a project file for a headless mode; reports the failure itself
+// (null then). The document is never freed: the process ends after the mode,
+// and taking a large entry list apart costs more than the system's cleanup.
+const FeedDocument* readProject(const QString& projectPath)
 {
     try {
-        return ProjectFile::LoadProjectFile(projectPath);
+        return new FeedDocument(ProjectFile::LoadProjectFile(projectPath));
     } catch (const ProjectFileUnreadable& e) {
         fail(e.message());
     } catch (const Error& e) {
         fail(QStringLiteral("Die Projektdatei \"%1\" kann nicht gelesen werden. %2\n(%3)")
                  .arg(projectPath, kNotAProjectFileMessage, e.message()));
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 // The RSS file name setting names the file on the FTP server; beside the
@@ -116,7 +118,7 @@ int exportRss(const QStringList& args)
         return kUsageError;
     }
     const QString projectPath = args[0];
-    const std::optional<FeedDocument> read = readProject(projectPath);
+    const FeedDocument* read = readProject(projectPath);
     if (!read)
         return kFailure;
     const FeedDocument& document = *read;
@@ -209,7 +211,7 @@ int upload(const QStringList& args)
                             "Aufruf: tavistrel --upload PROJEKT.tvst"));
         return kUsageError;
     }
-    const std::optional<FeedDocument> document = readProject(args[0]);
+    const FeedDocument* document = readProject(args[0]);
     if (!document)
         return kFailure;
     const FtpPublish::Settings settings = FtpPublish::settingsFromDocument(*document);
@@ -262,8 +264,9 @@ const Mode* findMode(const char* option)
 
 bool isHeadless(int argc, char** argv)
 {
-    // An unknown "--" option is answered here too, never taken for a project.
-    return argc >= 2 && (findMode(argv[1]) != nullptr || std::strncmp(argv[1], "--", 2) == 0);
+    // Every "--" option, known or not: a wrong call gets its German answer
+    // without loading any window.
+    return argc >= 2 && std::strncmp(argv[1], "--", 2) == 0;
 }
 
 int run(const QStringList& arguments)

@@ -10,8 +10,8 @@
 //   --version                             "Tavistrel 1.1"
 namespace CommandLine {
 
-// True when the first argument names a headless mode; otherwise the
-// arguments belong to the editor (a project file to open).
+// True when the first argument is an option ("--..."), known or not;
+// otherwise the arguments belong to the editor (a project file to open).
 bool isHeadless(int argc, char** argv);
 // Runs the headless mode named by arguments[1]; the result is the exit
 // status: 0 success, 1 the work failed, 2 the arguments were wrong.

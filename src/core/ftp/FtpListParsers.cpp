@@ -74,13 +74,15 @@ QDateTime serverTime(QDate date, QTime time, const ListParseContext& context)
     if (!date.isValid())
         return {};
     if (const auto offset = usableOffset(context))
-        return QDateTime(date, time, Qt::UTC).addSecs(-qint64(*offset) * 60).toLocalTime();
-    return QDateTime(date, time);
+        return QDateTime(date, time, Qt::UTC)
+            .addSecs(-qint64(*offset) * 60)
+            .toTimeZone(context.localZone);
+    return QDateTime(date, time, context.localZone);
 }
 
-QDateTime utcTime(const QDateTime& utc)
+QDateTime utcTime(const QDateTime& utc, const ListParseContext& context)
 {
-    return utc.isValid() ? utc.toLocalTime() : QDateTime();
+    return utc.isValid() ? utc.toTimeZone(context.localZone) : QDateTime();
 }
 
 QDateTime yearlessTime(int month, int day, QTime time, const ListParseContext& context)
@@ -90,12 +92,14 @@ QDateTime yearlessTime(int month, int day, QTime time, const ListParseContext& c
     // converted once per listing.
     thread_local qint64 cachedNowMsecs = std::numeric_limits<qint64>::min();
     thread_local std::optional<int> cachedOffset;
+    thread_local QTimeZone cachedZone;
     thread_local QDateTime latestAllowed;
     if (context.now.toMSecsSinceEpoch() != cachedNowMsecs ||
-        context.serverUtcOffsetMinutes != cachedOffset) {
+        context.serverUtcOffsetMinutes != cachedOffset || context.localZone != cachedZone) {
         cachedNowMsecs = context.now.toMSecsSinceEpoch();
         cachedOffset = context.serverUtcOffsetMinutes;
-        QDateTime wall = context.now.toLocalTime();
+        cachedZone = context.localZone;
+        QDateTime wall = context.now.toTimeZone(context.localZone);
         if (const auto offset = usableOffset(context))
             wall = context.now.toUTC().addSecs(qint64(*offset) * 60);
         latestAllowed = QDateTime(wall.date(), wall.time(), Qt::UTC).addDays(1);
@@ -122,7 +126,7 @@ QTime parseClock(QStringView text)
 // RFC 3659 facts: "fact=value;...; name". Fact names are case-insensitive;
 // the name follows the single blank after the last ";" and may itself hold
 // blanks and semicolons, so only the first blank splits.
-LineResult parseMlstLine(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+LineResult parseMlstLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
 {
     const qsizetype blank = line.indexOf(u' ');
     if (blank <= 0 || line[blank - 1] != u';')
@@ -156,7 +160,8 @@ LineResult parseMlstLine(QStringView line, const ListParseContext&, TIdFTPListIt
             if (value.size() >= 14 && allDigits(value.first(14))) {
                 auto n = [&](qsizetype at, qsizetype len) { return value.sliced(at, len).toInt(); };
                 item.ModifiedDate = utcTime(QDateTime(QDate(n(0, 4), n(4, 2), n(6, 2)),
-                                                      QTime(n(8, 2), n(10, 2), n(12, 2)), Qt::UTC));
+                                                      QTime(n(8, 2), n(10, 2), n(12, 2)), Qt::UTC),
+                                            context);
             }
         }
     }
@@ -333,7 +338,7 @@ LineResult parseDosLine(QStringView line, const ListParseContext& context, TIdFT
 // EPLF (Bernstein): "+facts,\tname". Facts are comma-separated, each one
 // letter plus value; "/" marks a folder, "r" a file, "s" the size, "m" the
 // UTC time in seconds since 1970. Unknown facts are ignored by design.
-LineResult parseEplfLine(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+LineResult parseEplfLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
 {
     if (!line.startsWith(u'+'))
         return LineResult::NoMatch;
@@ -357,7 +362,7 @@ LineResult parseEplfLine(QStringView line, const ListParseContext&, TIdFTPListIt
             break;
         case 'm':
             item.ModifiedDate =
-                utcTime(QDateTime::fromSecsSinceEpoch(fact.sliced(1).toLongLong(), Qt::UTC));
+                utcTime(QDateTime::fromSecsSinceEpoch(fact.sliced(1).toLongLong(), Qt::UTC), context);
             break;
         default:
             break;

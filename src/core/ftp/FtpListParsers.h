@@ -6,14 +6,18 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QStringList>
+#include <QTimeZone>
 #include <optional>
 
 // What the listing parsers need beyond the lines: "now" (listings without a
 // year pick it so that the date is not in the future) and the server's offset
-// from UTC when SITE ZONE gave one.
+// from UTC when SITE ZONE gave one. Times come out in localZone, looked up
+// once per listing: the C library's local time asks the time-zone database
+// on every call.
 struct ListParseContext
 {
     QDateTime now = QDateTime::currentDateTime();
+    QTimeZone localZone = QTimeZone::systemTimeZone();
     std::optional<int> serverUtcOffsetMinutes;
 };
 

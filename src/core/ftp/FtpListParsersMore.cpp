@@ -12,7 +12,7 @@ namespace FtpListParsers::detail {
 // The leading index and the four-letter mode look like neither Unix nor
 // DOS; the time carries its own UTC offset, so SITE ZONE does not apply.
 // Files written before the clock was set show "<no date>".
-LineResult parseCiscoLine(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+LineResult parseCiscoLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
 {
     if (line.startsWith(u"Directory of ") ||
         (line.contains(u"bytes total") && line.contains(u"free")))
@@ -32,7 +32,7 @@ LineResult parseCiscoLine(QStringView line, const ListParseContext&, TIdFTPListI
         int offset = (m.capturedView(8).toInt() * 60 + m.capturedView(9).toInt()) * 60;
         if (m.capturedView(7) == u"-")
             offset = -offset;
-        item.ModifiedDate = QDateTime(date, time, QTimeZone(offset)).toLocalTime();
+        item.ModifiedDate = QDateTime(date, time, QTimeZone(offset)).toTimeZone(context.localZone);
     }
     item.ItemType = m.capturedView(1) == u"d" ? ditDirectory : ditFile;
     item.Size = m.capturedView(2).toLongLong();

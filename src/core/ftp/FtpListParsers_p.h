@@ -37,7 +37,7 @@ int fullYear(int year);
 // offset when there is one, else taken as local time.
 QDateTime serverTime(QDate date, QTime time, const ListParseContext& context);
 // A time the listing gives in UTC (MLSD, EPLF), as local time.
-QDateTime utcTime(const QDateTime& utc);
+QDateTime utcTime(const QDateTime& utc, const ListParseContext& context);
 // Listings without a year: the year that puts the date not after "now" (a
 // day's slack for servers whose clock or zone runs ahead).
 QDateTime yearlessTime(int month, int day, QTime time, const ListParseContext& context);

@@ -11,10 +11,23 @@ RegionalSettings& currentSettings()
     return settings;
 }
 
-QString twoDigits(int value, bool leadingZero)
+// Digits appended by hand: the lists and the project file format a date and
+// a time per entry, and QString::arg per field dominated that.
+void appendDigits(QString& out, int value, int width)
 {
-    return leadingZero ? QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'))
-                       : QString::number(value);
+    char digits[12];
+    int n = 0;
+    unsigned v = unsigned(value < 0 ? -value : value);
+    do {
+        digits[n++] = char('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (value < 0)
+        out += u'-';
+    for (int pad = n; pad < width; ++pad)
+        out += u'0';
+    while (n > 0)
+        out += QLatin1Char(digits[--n]);
 }
 
 // A two-digit year lies within the 50 years around today.
@@ -142,17 +155,27 @@ void RegionalSettings::resetToSystem() { currentSettings() = fromLocale(QLocale:
 
 QString RegionalSettings::formatDate(QDate date) const
 {
-    const QString day = twoDigits(date.day(), dayLeadingZero);
-    const QString month = twoDigits(date.month(), monthLeadingZero);
-    const QString year = QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0'));
-    switch (dateOrder) {
-    case DateOrder::MonthDayYear:
-        return month + dateSeparator + day + dateSeparator + year;
-    case DateOrder::YearMonthDay:
-        return year + dateSeparator + month + dateSeparator + day;
-    default:
-        return day + dateSeparator + month + dateSeparator + year;
-    }
+    struct Part
+    {
+        int value;
+        int width;
+    };
+    const Part day{date.day(), dayLeadingZero ? 2 : 1};
+    const Part month{date.month(), monthLeadingZero ? 2 : 1};
+    const Part year{date.year(), 4};
+    Part parts[3] = {day, month, year};
+    if (dateOrder == DateOrder::MonthDayYear)
+        parts[0] = month, parts[1] = day;
+    else if (dateOrder == DateOrder::YearMonthDay)
+        parts[0] = year, parts[2] = day;
+    QString text;
+    text.reserve(10 + 2 * dateSeparator.size());
+    appendDigits(text, parts[0].value, parts[0].width);
+    text += dateSeparator;
+    appendDigits(text, parts[1].value, parts[1].width);
+    text += dateSeparator;
+    appendDigits(text, parts[2].value, parts[2].width);
+    return text;
 }
 
 std::optional<QDate> RegionalSettings::parseDate(QStringView text) const
@@ -185,9 +208,13 @@ QString RegionalSettings::formatTime(QTime time) const
         if (hour == 0)
             hour = 12;
     }
-    const QString clock = twoDigits(hour, hourLeadingZero) + timeSeparator +
-                          twoDigits(time.minute(), true) + timeSeparator +
-                          twoDigits(time.second(), true);
+    QString clock;
+    clock.reserve(8 + 2 * timeSeparator.size());
+    appendDigits(clock, hour, hourLeadingZero ? 2 : 1);
+    clock += timeSeparator;
+    appendDigits(clock, time.minute(), 2);
+    clock += timeSeparator;
+    appendDigits(clock, time.second(), 2);
     if (!twelveHour)
         return clock;
     const QString& marker = time.hour() < 12 ? amText : pmText;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 
 namespace {
@@ -51,6 +52,9 @@ void setApplicationIdentity()
 
 int runGui(int& argc, char** argv)
 {
+    // The HTML editor's browser engine is loaded later, as a module; it needs
+    // shared GL contexts from the start.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     setApplicationIdentity();
     installGermanQtTranslation();
@@ -61,7 +65,19 @@ int runGui(int& argc, char** argv)
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1)
         options.startupFile = arguments.at(1);
+    // For start-up measurements and tests: no splash, and the program ends
+    // once the window has been shown and the event loop has run.
+    const bool measureStartup = qEnvironmentVariableIsSet("TAVISTREL_QUIT_AFTER_START");
+    if (measureStartup)
+        options.showSplash = false;
     TForm1 window(ui, options);
     window.show();
+    if (measureStartup)
+        QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
     return app.exec();
+}
+
+extern "C" int tavistrelRunGui(int& argc, char** argv)
+{
+    return runGui(argc, argv);
 }

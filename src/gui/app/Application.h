@@ -2,6 +2,8 @@
 
 // Starts the editor: application object, translations, main window, event loop.
 int runGui(int& argc, char** argv);
+// The same, as the gui module's entry point that main.cpp looks up by name.
+extern "C" int tavistrelRunGui(int& argc, char** argv);
 
 // Installs Qt's German translations, so standard buttons and dialogs read
 // "Ja", "Nein", "Abbrechen" and the HTML editor's context menu "Kopieren".

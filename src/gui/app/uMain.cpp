@@ -228,14 +228,35 @@ void TForm1::setChannelValue(QStringView key, const ChannelValue& value)
     }
 }
 
-FeedDocument TForm1::documentFromControls() const
+FeedDocument TForm1::settingsFromControls() const
 {
     FeedDocument document;
     const auto settings = ChannelSettings::all();
     for (size_t i = 0; i < settings.size(); ++i)
         document.setValue(int(i), channelValue(QString::fromLatin1(settings[i].key)));
+    return document;
+}
+
+FeedDocument TForm1::documentFromControls() const
+{
+    FeedDocument document = settingsFromControls();
     document.entries = ListField;
     return document;
+}
+
+void TForm1::withDocument(const std::function<void(const FeedDocument&)>& use)
+{
+    // The entries are lent to the document, not copied: a large list would
+    // otherwise be held twice while it is saved.
+    FeedDocument document = settingsFromControls();
+    document.entries = std::move(ListField);
+    struct GiveBack
+    {
+        NewsEntryList& to;
+        NewsEntryList& from;
+        ~GiveBack() { to = std::move(from); }
+    } giveBack{ListField, document.entries};
+    use(document);
 }
 
 void TForm1::applyToControls(const FeedDocument& document)
@@ -293,7 +314,9 @@ bool TForm1::LoadProjectFile(const QString& path)
 
 void TForm1::SaveProjectFile(const QString& path)
 {
-    ProjectFile::SaveProjectFile(documentFromControls(), path);
+    withDocument([&path](const FeedDocument& document) {
+        ProjectFile::SaveProjectFile(document, path);
+    });
     takeName(path);
 }
 
@@ -537,7 +560,7 @@ void TForm1::actExportRSSExecute()
     const QString path = m_ui.getSaveFileName(this, kRssFilter, QStringLiteral("xml"), proposed);
     if (path.isEmpty() || !ConfirmOverwrite(path))
         return;
-    Rss20::GenerateRSS20(documentFromControls(), path);
+    withDocument([&path](const FeedDocument& document) { Rss20::GenerateRSS20(document, path); });
 }
 
 void TForm1::helpEnterChange(const QString& controlName)

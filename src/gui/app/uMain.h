@@ -66,6 +66,9 @@ public:
     // The project as the window shows it, and the reverse. Both walk the
     // channel settings table through the per-kind accessors below.
     FeedDocument documentFromControls() const;
+    // The window's project for `use`, its entries lent rather than copied
+    // (they are back in the list afterwards, also when `use` throws).
+    void withDocument(const std::function<void(const FeedDocument&)>& use);
     void applyToControls(const FeedDocument& document);
 
     // One channel setting by key; throws std::out_of_range for an unknown key
@@ -186,6 +189,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    FeedDocument settingsFromControls() const;
     // uMainLayout.cpp
     void buildActions();
     void buildMenusAndToolBar();

@@ -21,23 +21,42 @@ void TForm1::selectEntry(int index)
         lstNews->selectRow(index);
 }
 
-void TForm1::RefreshNewsList()
+namespace {
+
+// One row's cells. The items keep the texts, so the date and time are
+// formatted once per entry and again only when that entry changes.
+void fillRow(QTableWidget* list, int row, const TNewsEntry& entry)
 {
     const RegionalSettings& regional = RegionalSettings::current();
+    const QString when =
+        regional.formatDate(entry.date) + QStringLiteral(" - ") + regional.formatTime(entry.time);
+    const QString texts[] = {entry.title, when, entry.link};
+    for (int column = 0; column < 3; ++column) {
+        auto* item = new QTableWidgetItem(texts[column]);
+        item->setToolTip(texts[column]); // the whole text of a cut cell
+        list->setItem(row, column, item);
+    }
+}
+
+void exchangeRows(QTableWidget* list, int a, int b)
+{
+    for (int column = 0; column < list->columnCount(); ++column) {
+        QTableWidgetItem* first = list->takeItem(a, column);
+        QTableWidgetItem* second = list->takeItem(b, column);
+        list->setItem(a, column, second);
+        list->setItem(b, column, first);
+    }
+}
+
+} // namespace
+
+void TForm1::RefreshNewsList()
+{
     lstNews->clearSelection();
     lstNews->setRowCount(0);
     lstNews->setRowCount(ListField.size());
-    for (int i = 0; i < ListField.size(); ++i) {
-        const TNewsEntry& entry = ListField.at(i);
-        const QString when = regional.formatDate(entry.date) + QStringLiteral(" - ") +
-                             regional.formatTime(entry.time);
-        const QString texts[] = {entry.title, when, entry.link};
-        for (int column = 0; column < 3; ++column) {
-            auto* item = new QTableWidgetItem(texts[column]);
-            item->setToolTip(texts[column]); // the whole text of a cut cell
-            lstNews->setItem(i, column, item);
-        }
-    }
+    for (int i = 0; i < ListField.size(); ++i)
+        fillRow(lstNews, i, ListField.at(i));
 }
 
 bool TForm1::runEntryDialog(TfrmEntry& dialog)
@@ -53,7 +72,9 @@ void TForm1::btNewNewsClick()
     auto entry = std::make_unique<TNewsEntry>();
     dialog.SaveToObject(*entry);
     ListField.insertFront(std::move(entry));
-    RefreshNewsList();
+    lstNews->insertRow(0);
+    fillRow(lstNews, 0, ListField.at(0));
+    lstNews->clearSelection();
 }
 
 void TForm1::btEditNewsClick()
@@ -67,7 +88,8 @@ void TForm1::btEditNewsClick()
     if (!runEntryDialog(dialog))
         return;
     dialog.SaveToObject(entry);
-    RefreshNewsList();
+    lstNews->clearSelection();
+    fillRow(lstNews, index, entry);
 }
 
 void TForm1::btDeleteClick()
@@ -82,7 +104,10 @@ void TForm1::btDeleteClick()
     if (answer != UserInteraction::Answer::Yes)
         return;
     ListField.deleteAt(index);
-    RefreshNewsList();
+    lstNews->removeRow(index);
+    // The view selects the row that takes the deleted one's place; no entry
+    // stays selected after a delete.
+    lstNews->clearSelection();
 }
 
 void TForm1::btUpClick()
@@ -91,7 +116,7 @@ void TForm1::btUpClick()
     if (index <= 0)
         return;
     ListField.exchange(index, index - 1);
-    RefreshNewsList();
+    exchangeRows(lstNews, index, index - 1);
     selectEntry(index - 1);
 }
 
@@ -101,6 +126,6 @@ void TForm1::btDownClick()
     if (index < 0 || index + 1 >= ListField.size())
         return;
     ListField.exchange(index, index + 1);
-    RefreshNewsList();
+    exchangeRows(lstNews, index, index + 1);
     selectEntry(index + 1);
 }

@@ -34,7 +34,7 @@ void TForm1::actUploadExecute()
 {
     // Private per-user folder: no other user can plant or read the file.
     const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
-    Rss20::GenerateRSS20(documentFromControls(), path);
+    withDocument([&path](const FeedDocument& document) { Rss20::GenerateRSS20(document, path); });
     UploadRSSFile(path);
 }
 

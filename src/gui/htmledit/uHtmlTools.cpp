@@ -1,7 +1,8 @@
 #include "uHtmlTools.h"
 
 #include "platform/Error.h"
-#include "uHtmlEdit.h"
+#include "HtmlEditorModule.h"
+#include "platform/Modules.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -34,9 +35,9 @@ void setTextOf(QWidget* edit, const QString& text)
 
 void HtmlTools::OpenHtmlEditor(QWidget* edit, UserInteraction& ui)
 {
-    const QString text = textOf(edit);
-    TfrmHtmlEdit editor(ui, edit->window());
-    editor.SetSource(text);
-    if (editor.exec() == QDialog::Accepted)
-        setTextOf(edit, editor.GetSource());
+    QString text = textOf(edit);
+    static const auto editHtml = reinterpret_cast<EditHtmlFunction>(
+        Modules::resolve("tavistrel_htmledit", TAVISTREL_EDIT_HTML_SYMBOL));
+    if (editHtml(edit->window(), ui, text))
+        setTextOf(edit, text);
 }
