@@ -3,6 +3,8 @@
 #include "document/ProjectFile.h"
 #include "ftp/FtpPublish.h"
 #include "ftp/IdFTP.h"
+#include "output/FeedCheck.h"
+#include "output/FeedVerify.h"
 #include "output/Rss20.h"
 #include "platform/Folders.h"
 #include "platform/WholeNumber.h"
@@ -19,6 +21,7 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
+constexpr int kFeedHasErrors = 3;
 
 void print(std::FILE* stream, const QString& text)
 {
@@ -42,6 +45,10 @@ const QString kUsage = QStringLiteral(
     "  tavistrel --upload PROJEKT.tvst\n"
     "      Erzeugt die RSS-Datei des Projekts und lädt sie mit den FTP-Einstellungen\n"
     "      des Projekts hoch. Das Protokoll erscheint auf der Standardausgabe.\n"
+    "  tavistrel --check PROJEKT.tvst\n"
+    "      Prüft den Feed des Projekts und nennt je Zeile einen Fehler oder eine\n"
+    "      Warnung mit ihrem Ort (Einstellung oder Eintrag N/Feld). Rückgabewert 3,\n"
+    "      wenn Fehler gefunden wurden.\n"
     "  tavistrel --help\n"
     "      Zeigt diese Hilfe.\n"
     "  tavistrel --version\n"
@@ -77,6 +84,30 @@ std::optional<FeedDocument> readProject(const QString& projectPath)
                  .arg(projectPath, kNotAProjectFileMessage, e.message()));
         return std::nullopt;
     }
+}
+
+// Prints the findings of the feed check, then their count; returns the
+// number of Fehler.
+int printFindings(std::FILE* stream, const FeedDocument& document)
+{
+    const QList<FeedCheck::Finding> findings = FeedCheck::run(document);
+    for (const FeedCheck::Finding& finding : findings)
+        print(stream, finding.line());
+    print(stream, FeedCheck::summary(findings));
+    return FeedCheck::errorCount(findings);
+}
+
+int check(const QStringList& args)
+{
+    if (args.size() != 1) {
+        fail(QStringLiteral("--check erwartet eine Projektdatei.\n"
+                            "Aufruf: tavistrel --check PROJEKT.tvst"));
+        return kUsageError;
+    }
+    const std::optional<FeedDocument> document = readProject(args[0]);
+    if (!document)
+        return kFailure;
+    return printFindings(stdout, *document) > 0 ? kFeedHasErrors : kSuccess;
 }
 
 // The RSS file name setting names the file on the FTP server; beside the
@@ -123,6 +154,8 @@ int exportRss(const QStringList& args)
         return kUsageError;
     }
 
+    // Scripts keep working: the findings are news, not a refusal.
+    printFindings(stderr, document);
     try {
         Rss20::GenerateRSS20(document, outPath);
     } catch (const Error& e) {
@@ -165,6 +198,7 @@ int upload(const QStringList& args)
         fail(problem);
         return kFailure;
     }
+    printFindings(stderr, *document);
     FtpPublish::Settings settings;
     settings.host = document->text(u"edtFTPServer");
     settings.port = document->text(u"edtFTPPort");
@@ -177,10 +211,14 @@ int upload(const QStringList& args)
         const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
         Rss20::GenerateRSS20(*document, path);
         TIdFTP ftp;
-        const bool stored = FtpPublish::UploadRSSFile(ftp, settings, path, [](const QString& line) {
+        const auto log = [](const QString& line) {
             print(stdout, line);
             std::fflush(stdout);
-        });
+        };
+        const bool stored = FtpPublish::UploadRSSFile(ftp, settings, path, log);
+        // Only a line in the log: the upload itself did succeed.
+        if (const QString feedUrl = document->text(u"edtFeedUrl"); stored && !feedUrl.isEmpty())
+            log(FeedVerify::VerifyUploadedFile(feedUrl, path).line);
         return stored ? kSuccess : kFailure;
     } catch (const Error& e) {
         fail(e.message());
@@ -198,6 +236,7 @@ struct Mode
 constexpr Mode kModes[] = {
     {"--export-rss", exportRss},
     {"--upload", upload},
+    {"--check", check},
     {"--help", showHelp},
     {"--version", showVersion},
 };

@@ -8,7 +8,7 @@ namespace {
 
 using K = SettingKind;
 
-constexpr std::array<ChannelSetting, 62> kSettings{{
+constexpr auto kSettings = std::to_array<ChannelSetting>({
     {"edtFeedTitle", K::Text, ""},
     {"edtLink", K::Text, ""},
     {"memoDescription", K::MultiLineText, ""},
@@ -71,7 +71,9 @@ constexpr std::array<ChannelSetting, 62> kSettings{{
     {"chkGenAtom", K::Boolean, "-1"},
     {"edtFileNameRSS", K::Text, "rss.xml"},
     {"edtFileNameAtom", K::Text, "atom.xml"},
-}};
+    // Added later; older project files lack it and read as empty.
+    {"edtFeedUrl", K::Text, ""},
+});
 
 } // namespace
 

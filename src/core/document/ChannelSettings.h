@@ -31,7 +31,8 @@ struct ChannelSetting
 
 namespace ChannelSettings {
 
-// All 62 settings in storage order.
+// All settings in storage order: the 62 of the first version, then the
+// ones added since (a file without them reads them as empty).
 std::span<const ChannelSetting> all();
 // Index in storage order, or -1.
 int indexOf(QStringView key);

@@ -95,7 +95,54 @@ QString parseErrorText(const QString& reason, const QByteArray& data, ptrdiff_t 
     return reason + QStringLiteral("\nLine: ") + QString::number(line) + QLatin1Char('\n') + source;
 }
 
+bool isForbiddenBelowSurrogates(char16_t c)
+{
+    return c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
+}
+
 } // namespace
+
+qsizetype firstForbiddenXmlChar(QStringView text, qsizetype from)
+{
+    const char16_t* data = text.utf16();
+    const qsizetype size = text.size();
+    for (qsizetype i = from; i < size; ++i) {
+        const char16_t c = data[i];
+        if (c < 0xD800) {
+            if (isForbiddenBelowSurrogates(c))
+                return i;
+            continue;
+        }
+        if (c >= 0xFFFE)
+            return i;
+        if (c >= 0xE000)
+            continue;
+        // A surrogate: only a high one followed by a low one is a character.
+        if (c < 0xDC00 && i + 1 < size && data[i + 1] >= 0xDC00 && data[i + 1] < 0xE000) {
+            ++i;
+            continue;
+        }
+        return i;
+    }
+    return -1;
+}
+
+QString withoutForbiddenXmlChars(const QString& text)
+{
+    qsizetype bad = firstForbiddenXmlChar(text);
+    if (bad < 0)
+        return text;
+    QString out;
+    out.reserve(text.size());
+    qsizetype start = 0;
+    while (bad >= 0) {
+        out.append(QStringView(text).mid(start, bad - start));
+        start = bad + 1;
+        bad = firstForbiddenXmlChar(text, start);
+    }
+    out.append(QStringView(text).mid(start));
+    return out;
+}
 
 bool XmlNode::isElement() const { return wrap(m_node).type() == pugi::node_element; }
 bool XmlNode::isComment() const { return wrap(m_node).type() == pugi::node_comment; }
@@ -109,11 +156,12 @@ XmlNode XmlNode::appendChild(const char* utf8Name)
     return XmlNode(wrap(m_node).append_child(utf8Name).internal_object());
 }
 
-void XmlNode::setText(const QString& text)
+void XmlNode::setText(const QString& value)
 {
     pugi::xml_node node = wrap(m_node);
     while (node.first_child())
         node.remove_child(node.first_child());
+    const QString text = withoutForbiddenXmlChars(value);
     if (text.isEmpty())
         return;
     // Encoded into one reused buffer: a large project sets many thousands
@@ -191,7 +239,7 @@ void XmlNode::setAttribute(const QString& name, const QString& value)
     pugi::xml_attribute attr = node.attribute(key.constData());
     if (!attr)
         attr = node.append_attribute(key.constData());
-    attr.set_value(value.toUtf8().constData());
+    attr.set_value(withoutForbiddenXmlChars(value).toUtf8().constData());
 }
 
 QString XmlNode::attribute(const QString& name) const

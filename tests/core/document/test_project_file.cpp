@@ -98,7 +98,7 @@ TEST_F(ProjectFileTest, RoundTripKeepsEverySettingAndEntry)
     const FeedDocument doc = fullDocument();
     ProjectFile::SaveProjectFile(doc, path());
     const FeedDocument back = ProjectFile::LoadProjectFile(path());
-    for (int i = 0; i < 62; ++i)
+    for (int i = 0; i < int(ChannelSettings::all().size()); ++i)
         EXPECT_EQ(back.value(i), doc.value(i)) << ChannelSettings::all()[size_t(i)].key;
     EXPECT_TRUE(back.entries == doc.entries);
     EXPECT_EQ(back.entries.at(0).title, "Titel 0");
