@@ -12,6 +12,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     python3 python3-pyftpdlib python3-feedparser vsftpd
     xvfb xauth imagemagick curl
+    libxml2-utils openbox xdotool
 )
 
 missing=()

@@ -1,13 +1,34 @@
 #include "FeedVerify.h"
 
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 
 namespace FeedVerify {
+
+namespace {
+
+// Some servers confirm a stored file before it is complete on disk.
+constexpr int kAttempts = 3;
+constexpr int kPauseMs = 500;
+
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace
 
 Result VerifyFeed(const QString& address, const QByteArray& uploaded,
                   QNetworkAccessManager& network)
 {
-    const LogoFetch::Download d = LogoFetch::get(address, network);
+    LogoFetch::Download d = LogoFetch::get(address, network);
+    for (int attempt = 1; attempt < kAttempts && d.ok && d.body != uploaded; ++attempt) {
+        pause(kPauseMs);
+        d = LogoFetch::get(address, network);
+    }
     Result r;
     if (!d.ok) {
         r.line = QStringLiteral("Warnung: Der Feed unter %1 ist nicht abrufbar: %2. Bitte "

@@ -489,11 +489,14 @@ void TForm1::btHtmlEditBeschreibungClick()
 
 void TForm1::actExportRSSExecute()
 {
+    const FeedDocument document = documentFromControls();
+    if (!confirmPublishing(document))
+        return;
     const QString proposed = textControl(u"edtFileNameRSS")->text();
     const QString path = m_ui.getSaveFileName(this, kRssFilter, QStringLiteral("xml"), proposed);
     if (path.isEmpty() || !ConfirmOverwrite(path))
         return;
-    Rss20::GenerateRSS20(documentFromControls(), path);
+    Rss20::GenerateRSS20(document, path);
 }
 
 void TForm1::helpEnterChange(const QString& controlName)

@@ -5,6 +5,7 @@
 #include "ftp/uFTPBrowser.h"
 #include "ftp/uFTPProfiles.h"
 #include "ftp/uLog.h"
+#include "output/FeedVerify.h"
 #include "output/Rss20.h"
 #include "platform/Folders.h"
 #include "platform/WholeNumber.h"
@@ -31,10 +32,21 @@ TfrmFTPLog& TForm1::ftpLog()
 
 void TForm1::actUploadExecute()
 {
+    const FeedDocument document = documentFromControls();
+    if (!confirmPublishing(document))
+        return;
     // Private per-user folder: no other user can plant or read the file.
     const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
-    Rss20::GenerateRSS20(documentFromControls(), path);
-    UploadRSSFile(path);
+    Rss20::GenerateRSS20(document, path);
+    if (UploadRSSFile(path))
+        verifyPublishedFeed(path);
+}
+
+void TForm1::verifyPublishedFeed(const QString& uploadedPath)
+{
+    const QString address = textControl(u"edtFeedUrl")->text();
+    if (!address.isEmpty())
+        ftpLog().addLine(FeedVerify::VerifyUploadedFile(address, uploadedPath).line);
 }
 
 bool TForm1::CheckFTPSettings()
