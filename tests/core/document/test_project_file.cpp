@@ -119,7 +119,8 @@ TEST_F(ProjectFileTest, WritesTheDocumentLayout)
     EXPECT_TRUE(text.contains("    <datePublish>20.02.2009</datePublish>\n"));
     EXPECT_TRUE(text.contains("    <publishTime>18:48:05</publishTime>\n"));
     EXPECT_TRUE(text.contains("    <chkGenRSS>-1</chkGenRSS>\n    <chkGenAtom>-1</chkGenAtom>\n"));
-    EXPECT_TRUE(text.contains("    <edtFileNameAtom>atom.xml</edtFileNameAtom>\n    <ItemList />\n"));
+    EXPECT_TRUE(text.contains("    <edtFileNameAtom>atom.xml</edtFileNameAtom>\n"
+                              "    <edtFeedUrl />\n    <ItemList />\n"));
 
     const FeedDocument back = ProjectFile::LoadProjectFile(path());
     EXPECT_EQ(back.time(u"publishTime"), QTime(18, 48, 5)); // to the second

@@ -61,6 +61,9 @@ struct Case
     std::vector<std::pair<Level, const char*>> expected;
 };
 
+// ctest names carry the printed parameter: the case's name keeps them stable.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 TNewsEntry& first(FeedDocument& d)
 {
     return d.entries.at(0);

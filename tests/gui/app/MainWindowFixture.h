@@ -40,6 +40,9 @@ protected:
         templ.setText(u"edtFeedTitle", kTemplateTitle);
         templ.setText(u"edtGUID", kTemplateGuid);
         templ.setFlag(u"chkPublish", true);
+        // A feed the check finds no Fehler in, so export and upload ask nothing.
+        templ.setText(u"edtLink", QStringLiteral("https://example.org/"));
+        templ.setText(u"memoDescription", QStringLiteral("Vorlage"));
         ProjectFile::SaveProjectFile(templ, path("default.tvst"));
         form = makeForm();
     }
