@@ -7,6 +7,8 @@
 
 #include <QHash>
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <optional>
 
 namespace FeedCheck {
@@ -21,6 +23,7 @@ enum Rule : unsigned {
     Mail = 1u << 2,        // a plausible mail address when set
     Html = 1u << 3,        // HTML that readers show
     LogoOnly = 1u << 4,    // only written with the logo
+    Written = 1u << 5,     // an entry field the RSS file holds
 };
 
 struct ChannelRule
@@ -51,13 +54,13 @@ struct EntryField
 
 // Every text field of an entry: each is stored, and most are written.
 const EntryField kEntryFields[] = {
-    {"title", &TNewsEntry::title, "Titel", 0},
-    {"link", &TNewsEntry::link, "Link", Required | HttpAddress},
-    {"content", &TNewsEntry::content, "Text", Html},
-    {"author", &TNewsEntry::author, "Autor", 0},
-    {"email", &TNewsEntry::email, "E-Mail", Mail},
+    {"title", &TNewsEntry::title, "Titel", Written},
+    {"link", &TNewsEntry::link, "Link", Written | Required | HttpAddress},
+    {"content", &TNewsEntry::content, "Text", Written | Html},
+    {"author", &TNewsEntry::author, "Autor", Written},
+    {"email", &TNewsEntry::email, "E-Mail", Written | Mail},
     {"homepage", &TNewsEntry::homepage, "Homepage", 0},
-    {"guid", &TNewsEntry::guid, "GUID", 0},
+    {"guid", &TNewsEntry::guid, "GUID", Written},
     {"fileUrl", &TNewsEntry::fileUrl, "Datei-Adresse", 0},
     {"filesize", &TNewsEntry::filesize, "Dateigröße", 0},
     {"mime", &TNewsEntry::mime, "MIME-Typ", 0},
@@ -163,11 +166,8 @@ void checkText(Collector& out, int entry, const char* key, const char* name, uns
     }
 }
 
-void checkXmlChars(Collector& out, int entry, const char* key, const QString& value)
+void reportXmlChar(Collector& out, int entry, const char* key, const QString& value, qsizetype bad)
 {
-    const qsizetype bad = firstForbiddenXmlChar(value);
-    if (bad < 0)
-        return;
     out.at(Level::Error, entry, key,
            QStringLiteral("Das Feld enthält das Steuerzeichen U+%1 (an Stelle %2), das XML nicht "
                           "erlaubt. Es wird beim Schreiben weggelassen; bitte das Feld prüfen.")
@@ -175,31 +175,63 @@ void checkXmlChars(Collector& out, int entry, const char* key, const QString& va
                .arg(bad + 1));
 }
 
-// The RSS file's bytes a value adds: UTF-8 with the escapes the writer uses.
-qint64 xmlTextBytes(QStringView text)
+// One pass over a value: adds the RSS file's bytes it gives (UTF-8 with the
+// writer's escapes) and returns the first character XML forbids, or -1.
+qsizetype scanXmlText(QStringView text, qint64& bytes)
 {
-    qint64 bytes = 0;
-    for (const QChar qc : text) {
-        const char16_t c = qc.unicode();
-        if (c < 0x80)
-            bytes += (c == u'&' || c == u'\r') ? 5 : (c == u'<' || c == u'>') ? 4 : 1;
-        else if (c < 0x800 || (c >= 0xD800 && c < 0xE000)) // a surrogate pair gives 4
-            bytes += 2;
-        else
-            bytes += 3;
+    // Bytes per ASCII character as written; 0 marks one XML forbids.
+    static constexpr auto kAsciiBytes = [] {
+        std::array<std::uint8_t, 128> t{};
+        for (int c = 0x20; c < 0x80; ++c)
+            t[size_t(c)] = 1;
+        t['&'] = 5;
+        t['<'] = t['>'] = 4;
+        t['\t'] = t['\n'] = 1;
+        t['\r'] = 5;
+        return t;
+    }();
+    qsizetype bad = -1;
+    const char16_t* data = text.utf16();
+    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+        const char16_t c = data[i];
+        if (c < 0x80) {
+            const std::uint8_t b = kAsciiBytes[c];
+            bytes += b;
+            if (b == 0 && bad < 0)
+                bad = i;
+        } else if (c < 0xD800 || (c >= 0xE000 && c < 0xFFFE)) {
+            bytes += c < 0x800 ? 2 : 3;
+        } else if (c < 0xDC00 && i + 1 < n && data[i + 1] >= 0xDC00 && data[i + 1] < 0xE000) {
+            bytes += 4; // a surrogate pair
+            ++i;
+        } else if (bad < 0) { // a lone surrogate, U+FFFE or U+FFFF
+            bad = i;
+        }
     }
-    return bytes;
+    return bad;
+}
+
+// "Now" for the future-date rule, worked out once per run.
+struct Clock
+{
+    QDateTime limit;      // a day after now, UTC
+    QDate earliestAtRisk; // local dates before it are never past the limit
+    QTimeZone zone;
+};
+
+Clock makeClock(const Options& options)
+{
+    const QDateTime limit = options.now.toUTC().addDays(1);
+    return {limit, limit.toTimeZone(options.localZone).date().addDays(-1), options.localZone};
 }
 
 void checkFuture(Collector& out, int entry, const char* key, QDate date, QTime time,
-                 const Options& options)
+                 const Clock& clock)
 {
     // Most dates are well in the past: skip the zone conversion for them.
-    const QDateTime limit = options.now.addDays(1);
-    if (date < limit.toTimeZone(options.localZone).date().addDays(-1))
+    if (date < clock.earliestAtRisk)
         return;
-    const QDateTime moment = LocalMomentToUtc(date, time, options.localZone);
-    if (moment <= limit)
+    if (LocalMomentToUtc(date, time, clock.zone) <= clock.limit)
         return;
     out.at(Level::Warning, entry, key,
            QStringLiteral("Der Erscheinungszeitpunkt %1 liegt mehr als einen Tag in der "
@@ -253,7 +285,7 @@ void checkLogoSize(Collector& out, const FeedDocument& d)
     }
 }
 
-void checkChannel(Collector& out, const FeedDocument& d, const Options& options)
+void checkChannel(Collector& out, const FeedDocument& d, const Clock& clock)
 {
     const bool logo = !d.text(u"edtLogoUrl").isEmpty();
     for (const ChannelRule& rule : kChannelRules) {
@@ -269,25 +301,26 @@ void checkChannel(Collector& out, const FeedDocument& d, const Options& options)
                     QStringLiteral("TTL muss eine ganze Zahl von Minuten ab 0 sein, nicht %1.")
                         .arg(quoted(ttl)));
     if (d.flag(u"chkPublish"))
-        checkFuture(out, -1, "datePublish", d.date(u"datePublish"), d.time(u"publishTime"),
-                    options);
-    const auto settings = ChannelSettings::all();
-    for (int i = 0; i < int(settings.size()); ++i)
-        if (const QString* text = std::get_if<QString>(&d.value(i)))
-            checkXmlChars(out, -1, settings[size_t(i)].key, *text);
+        checkFuture(out, -1, "datePublish", d.date(u"datePublish"), d.time(u"publishTime"), clock);
 }
 
-qint64 channelBytes(const FeedDocument& d)
+// Every stored text of the channel; returns the RSS bytes they give, about.
+qint64 checkChannelChars(Collector& out, const FeedDocument& d)
 {
     qint64 bytes = kChannelMarkupBytes;
-    for (int i = 0; i < int(ChannelSettings::all().size()); ++i)
-        if (const QString* text = std::get_if<QString>(&d.value(i)))
-            bytes += xmlTextBytes(*text);
+    const auto settings = ChannelSettings::all();
+    for (int i = 0; i < int(settings.size()); ++i) {
+        const QString* text = std::get_if<QString>(&d.value(i));
+        if (!text)
+            continue;
+        if (const qsizetype bad = scanXmlText(*text, bytes); bad >= 0)
+            reportXmlChar(out, -1, settings[size_t(i)].key, *text, bad);
+    }
     return bytes;
 }
 
 // Returns the RSS bytes the entry adds.
-qint64 checkEntry(Collector& out, int index, const TNewsEntry& e, const Options& options)
+qint64 checkEntry(Collector& out, int index, const TNewsEntry& e, const Clock& clock)
 {
     if (e.title.isEmpty() && e.content.isEmpty())
         out.entry(Level::Error, index, "title",
@@ -296,14 +329,17 @@ qint64 checkEntry(Collector& out, int index, const TNewsEntry& e, const Options&
     qint64 bytes = kItemMarkupBytes;
     for (const EntryField& f : kEntryFields) {
         const QString& value = e.*f.field;
-        if (f.rules)
+        if (f.rules & ~Written)
             checkText(out, index, f.name, f.label, f.rules, value);
-        checkXmlChars(out, index, f.name, value);
+        // Stored fields count towards nothing: the RSS file lacks them.
+        qint64 fieldBytes = 0;
+        if (const qsizetype bad = scanXmlText(value, fieldBytes); bad >= 0)
+            reportXmlChar(out, index, f.name, value, bad);
+        if (f.rules & Written)
+            bytes += fieldBytes;
     }
-    for (const QString* written : {&e.title, &e.link, &e.content, &e.email, &e.author, &e.guid})
-        bytes += xmlTextBytes(*written);
     if (e.chkPublish)
-        checkFuture(out, index, "date", e.date, e.time, options);
+        checkFuture(out, index, "date", e.date, e.time, clock);
     return bytes;
 }
 
@@ -328,14 +364,15 @@ QList<Finding> run(const FeedDocument& document, const Options& options)
 {
     QList<Finding> findings;
     Collector out(findings);
-    checkChannel(out, document, options);
+    const Clock clock = makeClock(options);
+    checkChannel(out, document, clock);
 
-    qint64 bytes = channelBytes(document);
+    qint64 bytes = checkChannelChars(out, document);
     QHash<QString, int> firstWithGuid;
     firstWithGuid.reserve(document.entries.size());
     for (int i = 0; i < document.entries.size(); ++i) {
         const TNewsEntry& e = document.entries.at(i);
-        bytes += checkEntry(out, i, e, options);
+        bytes += checkEntry(out, i, e, clock);
         const auto it = firstWithGuid.constFind(e.guid);
         if (it == firstWithGuid.cend())
             firstWithGuid.insert(e.guid, i);

@@ -3,8 +3,10 @@
 // takes whatever comes and only looks for what readers trip over.
 #include "FeedCheck_p.h"
 
-#include <cstring>
-#include <string>
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace FeedCheck::detail {
@@ -21,38 +23,74 @@ bool isBlank(char16_t c)
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f';
 }
 
-// Tag names are ASCII; short ones stay in std::string's own buffer.
-std::string lowerName(QStringView text)
+// A tag name folded to lower case and packed into an integer: up to eight
+// ASCII characters as they are, longer names hashed with the top bit set.
+// Comparing names is then one integer compare.
+using TagKey = std::uint64_t;
+
+constexpr TagKey packName(std::string_view name)
 {
-    std::string name(size_t(text.size()), ' ');
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        name[size_t(i)] = char(c >= u'A' && c <= u'Z' ? c + 32 : c);
+    if (name.size() <= 8) {
+        TagKey key = 0;
+        for (const char c : name)
+            key = (key << 8) | std::uint8_t(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        return key;
     }
-    return name;
+    TagKey hash = 1469598103934665603ull;
+    for (const char c : name)
+        hash = (hash ^ std::uint8_t(c >= 'A' && c <= 'Z' ? c + 32 : c)) * 1099511628211ull;
+    return hash | (TagKey(1) << 63);
 }
 
-bool oneOf(const std::string& name, std::initializer_list<const char*> names)
+TagKey keyOf(QStringView name)
 {
-    for (const char* n : names)
-        if (name == n)
-            return true;
-    return false;
+    char buffer[64];
+    const qsizetype n = std::min<qsizetype>(name.size(), sizeof buffer);
+    for (qsizetype i = 0; i < n; ++i)
+        buffer[i] = char(name[i].unicode()); // name characters are ASCII
+    return packName(std::string_view(buffer, size_t(n)));
 }
 
-bool isVoid(const std::string& name)
+template <size_t N> constexpr std::array<TagKey, N> keys(const char* const (&names)[N])
 {
-    return oneOf(name, {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta",
-                        "param", "source", "track", "wbr"});
+    std::array<TagKey, N> out{};
+    for (size_t i = 0; i < N; ++i)
+        out[i] = packName(names[i]);
+    return out;
 }
 
+template <size_t N> bool oneOf(TagKey key, const std::array<TagKey, N>& set)
+{
+    return std::find(set.begin(), set.end(), key) != set.end();
+}
+
+constexpr const char* kVoidNames[] = {"area",  "base", "br",   "col",   "embed",  "hr",    "img",
+                                      "input", "link", "meta", "param", "source", "track", "wbr"};
 // Elements whose end tag HTML lets the next element imply: readers close them.
-bool endTagOptional(const std::string& name)
+constexpr const char* kOptionalEndNames[] = {
+    "p",     "li",    "dt",       "dd",      "tr", "td", "th",   "option", "optgroup", "thead",
+    "tbody", "tfoot", "colgroup", "caption", "rt", "rp", "html", "head",   "body"};
+constexpr const char* kActiveNames[] = {"script", "iframe", "object", "embed", "frame"};
+constexpr auto kVoid = keys(kVoidNames);
+constexpr auto kOptionalEnd = keys(kOptionalEndNames);
+constexpr auto kActive = keys(kActiveNames);
+constexpr TagKey kScript = packName("script");
+constexpr TagKey kStyle = packName("style");
+
+bool isVoid(TagKey key)
 {
-    return oneOf(name,
-                 {"p", "li", "dt", "dd", "tr", "td", "th", "option", "optgroup", "thead", "tbody",
-                  "tfoot", "colgroup", "caption", "rt", "rp", "html", "head", "body"});
+    return oneOf(key, kVoid);
 }
+bool endTagOptional(TagKey key)
+{
+    return oneOf(key, kOptionalEnd);
+}
+
+struct OpenTag
+{
+    TagKey key;
+    QStringView name;
+};
 
 // A value with a scheme ("https:", "mailto:", "data:") needs no base.
 bool hasScheme(QStringView value)
@@ -79,9 +117,9 @@ public:
         qsizetype i = 0;
         while ((i = m_html.indexOf(u'<', i)) >= 0)
             i = tag(i);
-        for (const std::string& open : m_open) {
-            if (!endTagOptional(open)) {
-                m_issues.unclosedTag = QString::fromLatin1(open.c_str());
+        for (const OpenTag& open : m_open) {
+            if (!endTagOptional(open.key)) {
+                m_issues.unclosedTag = open.name.toString().toLower();
                 break;
             }
         }
@@ -110,19 +148,20 @@ private:
             ++i;
         if (i == nameStart) // "a < b": text, not a tag
             return start + 1;
-        const std::string name = lowerName(m_html.mid(nameStart, i - nameStart));
+        const QStringView name = m_html.mid(nameStart, i - nameStart);
+        const TagKey key = keyOf(name);
         if (closing) {
-            close(name);
+            close(key);
             return skipPast(i, u">");
         }
         bool selfClosing = false;
         i = attributes(i, selfClosing);
-        if (oneOf(name, {"script", "iframe", "object", "embed", "frame"}))
-            noteActive(u'<' + QString::fromLatin1(name.c_str()) + u'>');
-        if (name == "script" || name == "style") // their body is not markup
-            return skipPast(i, QString(QStringLiteral("</") + QString::fromLatin1(name.c_str())));
-        if (!selfClosing && !isVoid(name))
-            m_open.push_back(name);
+        if (oneOf(key, kActive))
+            noteActive(u'<' + name.toString().toLower() + u'>');
+        if (key == kScript || key == kStyle) // their body is not markup
+            return skipPast(i, QString(QStringLiteral("</") + name.toString()));
+        if (!selfClosing && !isVoid(key))
+            m_open.push_back({key, name});
         return i;
     }
 
@@ -146,7 +185,7 @@ private:
             while (i < size && !isBlank(m_html[i].unicode()) && m_html[i] != u'=' &&
                    m_html[i] != u'>' && m_html[i] != u'/')
                 ++i;
-            const std::string attr = lowerName(m_html.mid(nameStart, i - nameStart));
+            const QStringView attr = m_html.mid(nameStart, i - nameStart);
             while (i < size && isBlank(m_html[i].unicode()))
                 ++i;
             QStringView value;
@@ -179,11 +218,12 @@ private:
         return i;
     }
 
-    void attribute(const std::string& name, QStringView value)
+    void attribute(QStringView name, QStringView value)
     {
-        if (name.size() > 2 && name[0] == 'o' && name[1] == 'n')
-            noteActive(QString::fromLatin1(name.c_str()) + QStringLiteral("=…"));
-        if (name != "href" && name != "src")
+        if (name.size() > 2 && name.startsWith(u"on", Qt::CaseInsensitive))
+            noteActive(name.toString().toLower() + QStringLiteral("=…"));
+        if (name.compare(u"href", Qt::CaseInsensitive) != 0 &&
+            name.compare(u"src", Qt::CaseInsensitive) != 0)
             return;
         const QStringView address = value.trimmed();
         if (!address.isEmpty() && !hasScheme(address) && m_issues.relativeAddress.isEmpty())
@@ -198,14 +238,14 @@ private:
 
     // An end tag closes its element and every one opened after it; one
     // without an open element is ignored, as readers do.
-    void close(const std::string& name)
+    void close(TagKey key)
     {
         for (size_t k = m_open.size(); k-- > 0;) {
-            if (m_open[k] != name)
+            if (m_open[k].key != key)
                 continue;
             for (size_t inner = k + 1; inner < m_open.size(); ++inner) {
-                if (!endTagOptional(m_open[inner]) && m_issues.unclosedTag.isEmpty())
-                    m_issues.unclosedTag = QString::fromLatin1(m_open[inner].c_str());
+                if (!endTagOptional(m_open[inner].key) && m_issues.unclosedTag.isEmpty())
+                    m_issues.unclosedTag = m_open[inner].name.toString().toLower();
             }
             m_open.resize(k);
             return;
@@ -213,7 +253,7 @@ private:
     }
 
     QStringView m_html;
-    std::vector<std::string> m_open;
+    std::vector<OpenTag> m_open;
     HtmlIssues m_issues;
 };
 
