@@ -8,7 +8,7 @@ namespace {
 
 using K = SettingKind;
 
-constexpr auto kSettings = std::to_array<ChannelSetting>({
+constexpr std::array<ChannelSetting, 64> kSettings{{
     {"edtFeedTitle", K::Text, ""},
     {"edtLink", K::Text, ""},
     {"memoDescription", K::MultiLineText, ""},
@@ -71,9 +71,9 @@ constexpr auto kSettings = std::to_array<ChannelSetting>({
     {"chkGenAtom", K::Boolean, "-1"},
     {"edtFileNameRSS", K::Text, "rss.xml"},
     {"edtFileNameAtom", K::Text, "atom.xml"},
-    // Added later; older project files lack it and read as empty.
+    {"cboFTPProtocol", K::Protocol, "FTP"},
     {"edtFeedUrl", K::Text, ""},
-});
+}};
 
 } // namespace
 

@@ -17,6 +17,7 @@ enum class SettingKind {
     Number,         // whole number, held as the field's text
     Choice,         // one of a fixed list (the language)
     EditableChoice, // a list that also takes free text (the encoding)
+    Protocol,       // a transfer protocol code: "FTP", "FTPS" or "SFTP"
 };
 
 // One channel setting: its key (the control's name and the element name in
@@ -31,8 +32,8 @@ struct ChannelSetting
 
 namespace ChannelSettings {
 
-// All settings in storage order: the 62 of the first version, then the
-// ones added since (a file without them reads them as empty).
+// All settings in storage order: the 62 of the first file format, then the
+// ones added later (a file without them reads their defaults).
 std::span<const ChannelSetting> all();
 // Index in storage order, or -1.
 int indexOf(QStringView key);

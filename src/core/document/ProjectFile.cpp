@@ -1,5 +1,6 @@
 #include "ProjectFile.h"
 
+#include "ftp/RemoteSession.h"
 #include "platform/BooleanText.h"
 #include "platform/RegionalSettings.h"
 
@@ -45,6 +46,9 @@ ChannelValue decodeValue(SettingKind kind, const QString& text)
         return decodeDate(text);
     case SettingKind::Time:
         return decodeTime(text);
+    case SettingKind::Protocol:
+        // Missing (older files) or unknown: plain FTP, as before.
+        return protocolCode(protocolFromCode(text));
     default:
         return text;
     }

@@ -161,6 +161,8 @@ ChannelValue TForm1::channelValue(QStringView key) const
     case SettingKind::Choice:
     case SettingKind::EditableChoice:
         return choiceControl(key)->currentText();
+    case SettingKind::Protocol:
+        return protocolCode(Controls::protocolOf(choiceControl(key)));
     }
     throw std::logic_error("unknown setting kind");
 }
@@ -215,6 +217,9 @@ void TForm1::setChannelValue(QStringView key, const ChannelValue& value)
     }
     case SettingKind::EditableChoice:
         choiceControl(key)->setCurrentText(std::get<QString>(value));
+        break;
+    case SettingKind::Protocol:
+        Controls::setProtocol(choiceControl(key), protocolFromCode(std::get<QString>(value)));
         break;
     }
 }

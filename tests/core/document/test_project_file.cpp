@@ -67,6 +67,9 @@ FeedDocument fullDocument()
         case SettingKind::Number:
             doc.setValue(i, QString::number(-i));
             break;
+        case SettingKind::Protocol:
+            doc.setValue(i, QStringLiteral("SFTP"));
+            break;
         default:
             doc.setValue(i, key + QString::fromUtf8(" Wert äöü <&>"));
             break;
@@ -119,7 +122,9 @@ TEST_F(ProjectFileTest, WritesTheDocumentLayout)
     EXPECT_TRUE(text.contains("    <datePublish>20.02.2009</datePublish>\n"));
     EXPECT_TRUE(text.contains("    <publishTime>18:48:05</publishTime>\n"));
     EXPECT_TRUE(text.contains("    <chkGenRSS>-1</chkGenRSS>\n    <chkGenAtom>-1</chkGenAtom>\n"));
+    // The settings added later follow the first 62, before the entries.
     EXPECT_TRUE(text.contains("    <edtFileNameAtom>atom.xml</edtFileNameAtom>\n"
+                              "    <cboFTPProtocol>FTP</cboFTPProtocol>\n"
                               "    <edtFeedUrl />\n    <ItemList />\n"));
 
     const FeedDocument back = ProjectFile::LoadProjectFile(path());
@@ -322,3 +327,29 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFileAndReports)
 }
 
 } // namespace
+
+// The protocol element came later: files without it, and hand-edited ones
+// with an unknown code, publish by plain FTP as they always did.
+TEST_F(ProjectFileTest, ProtocolReadsAsFtpWhenMissingOrUnknown)
+{
+    struct Case
+    {
+        const char* stored; // nullptr: no element
+        const char* read;
+    };
+    const Case cases[] = {
+        {nullptr, "FTP"}, {"", "FTP"},         {"FTP", "FTP"},   {"FTPS", "FTPS"},
+        {"SFTP", "SFTP"}, {"Gopher", "FTP"},   {"sftp", "FTP"},
+    };
+    for (const Case& c : cases) {
+        const QByteArray data = edited(FeedDocument(), [&](XmlNode content) {
+            XmlNode element = content.findChild("cboFTPProtocol");
+            if (c.stored)
+                element.setText(QString::fromLatin1(c.stored));
+            else
+                content.removeChild(QStringLiteral("cboFTPProtocol"));
+        });
+        EXPECT_EQ(ProjectFile::LoadProjectData(data).text(u"cboFTPProtocol"), c.read)
+            << (c.stored ? c.stored : "(missing)");
+    }
+}
