@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -34,6 +35,11 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
+        // The upload's temporary file is one per user: tests running side by
+        // side would otherwise write each other's feed into it.
+        m_oldTmpDir = qgetenv("TMPDIR");
+        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("tmp")));
+        qputenv("TMPDIR", QFile::encodeName(m_dir.filePath(QStringLiteral("tmp"))));
         RegionalSettings::setCurrent(RegionalSettings::german());
         Folders::setProgramFolder(m_dir.path());
         FeedDocument templ;
@@ -50,6 +56,10 @@ protected:
     void TearDown() override
     {
         form.reset();
+        if (m_oldTmpDir.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", m_oldTmpDir);
         Folders::setProgramFolder({});
         RegionalSettings::resetToSystem();
     }
@@ -135,4 +145,5 @@ protected:
 
 private:
     QTemporaryDir m_dir;
+    QByteArray m_oldTmpDir;
 };
