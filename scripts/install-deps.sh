@@ -12,7 +12,8 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     python3 python3-pyftpdlib python3-feedparser vsftpd
     xvfb xauth imagemagick curl
-    libxml2-utils openbox xdotool
+    dpkg-dev file man-db desktop-file-utils appstream libxml2-utils shared-mime-info
+    openbox xdotool
 )
 
 missing=()

@@ -148,6 +148,7 @@ void TForm1::buildMenusAndToolBar()
     file->addAction(act("actNew"));
     file->addSeparator();
     file->addAction(act("actOpen"));
+    buildRecentMenu(file);
     file->addAction(act("actSave"));
     file->addAction(act("actSaveAs"));
     file->addSeparator();

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 class ProjectFileTest : public ::testing::Test
@@ -324,6 +326,32 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFileAndReports)
     EXPECT_THROW(ProjectFile::SaveProjectFile(FeedDocument(), path("folder.tvst")), Error);
     EXPECT_THROW(ProjectFile::SaveProjectFile(FeedDocument(), path("p.tvst/inside")), Error);
     EXPECT_EQ(bytes(path()), before);
+}
+
+// The file holds the FTP password: a new file is for its owner alone, a
+// replaced one keeps the mode its owner gave it.
+TEST_F(ProjectFileTest, NewFilesAreOwnerOnlyAndReplacedFilesKeepTheirMode)
+{
+    const auto modeOf = [](const QString& file) {
+        struct stat st {};
+        EXPECT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+        return st.st_mode & 0777;
+    };
+    const mode_t oldMask = ::umask(022);
+    ProjectFile::SaveProjectFile(fullDocument(), path("new.tvst"));
+    EXPECT_EQ(modeOf(path("new.tvst")), 0600u);
+    for (const mode_t mode : {0644u, 0640u, 0600u}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(path("new.tvst")).constData(), mode), 0);
+        ProjectFile::SaveProjectFile(FeedDocument(), path("new.tvst"));
+        EXPECT_EQ(modeOf(path("new.tvst")), mode);
+    }
+    ::umask(oldMask);
+}
+
+TEST_F(ProjectFileTest, ProjectDataIsWhatTheFileHolds)
+{
+    ProjectFile::SaveProjectFile(fullDocument(), path());
+    EXPECT_EQ(ProjectFile::ProjectData(fullDocument()), bytes(path()));
 }
 
 } // namespace
