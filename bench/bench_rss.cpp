@@ -1,8 +1,11 @@
 // The RSS of a large project: 10,000 entries with about 1 KB of HTML each,
 // built and saved by the builder, beside pugixml alone serialising an
-// equivalent tree (the floor the XML document service adds to).
+// equivalent tree (the floor the XML document service adds to), and the
+// feed check of the same project beside the build.
+#include "output/FeedCheck.h"
 #include "output/Rss20.h"
 #include "output/RssTime.h"
+#include "platform/XmlDocument.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -85,6 +88,30 @@ void BM_GenerateRSS20File(benchmark::State& state)
     QFile::remove(outPath());
 }
 
+// The feed check runs before every export and upload: it must cost less
+// than the build it precedes.
+void BM_FeedCheck(benchmark::State& state)
+{
+    const FeedDocument& d = largeProject();
+    FeedCheck::Options options;
+    // After the last entry's date: a project of past news.
+    options.now = QDateTime(QDate(2025, 6, 15), QTime(12, 0), Qt::UTC);
+    options.localZone = QTimeZone("Europe/Berlin");
+    qsizetype findings = 0;
+    for (auto _ : state)
+        findings = FeedCheck::run(d, options).size();
+    state.counters["findings"] = double(findings);
+}
+
+// The tree alone, without writing it.
+void BM_BuildRSS20Tree(benchmark::State& state)
+{
+    const FeedDocument& d = largeProject();
+    XmlDocument xml;
+    for (auto _ : state)
+        Rss20::BuildRSS20(d, xml, QTimeZone("Europe/Berlin"));
+}
+
 // The same tree straight in pugixml from UTF-8 strings made beforehand.
 struct PlainEntry
 {
@@ -159,6 +186,8 @@ void BM_PugixmlBuildAndSave(benchmark::State& state)
 
 BENCHMARK(BM_GenerateRSS20Text)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GenerateRSS20File)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildRSS20Tree)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FeedCheck)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PugixmlSaveOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PugixmlBuildAndSave)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

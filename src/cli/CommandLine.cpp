@@ -2,6 +2,8 @@
 
 #include "document/ProjectFile.h"
 #include "ftp/PublishJob.h"
+#include "output/FeedCheck.h"
+#include "output/FeedVerify.h"
 #include "output/Rss20.h"
 #include "platform/FileAccess.h"
 #include "platform/Folders.h"
@@ -26,6 +28,7 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
+constexpr int kFeedHasErrors = 3;
 
 void print(std::FILE* stream, const QString& text)
 {
@@ -50,6 +53,10 @@ const QString kUsage = QStringLiteral(
     "  tavistrel --upload PROJEKT.tvst\n"
     "      Erzeugt die RSS-Datei des Projekts und lädt sie mit den FTP-Einstellungen\n"
     "      des Projekts hoch. Das Protokoll erscheint auf der Standardausgabe.\n"
+    "  tavistrel --check PROJEKT.tvst\n"
+    "      Prüft den Feed des Projekts und nennt je Zeile einen Fehler oder eine\n"
+    "      Warnung mit ihrem Ort (Einstellung oder Eintrag N/Feld). Rückgabewert 3,\n"
+    "      wenn Fehler gefunden wurden.\n"
     "  tavistrel --help\n"
     "      Zeigt diese Hilfe.\n"
     "  tavistrel --version\n"
@@ -85,6 +92,30 @@ const FeedDocument* readProject(const QString& projectPath)
                  .arg(projectPath, kNotAProjectFileMessage, e.message()));
     }
     return nullptr;
+}
+
+// Prints the findings of the feed check, then their count; returns the
+// number of Fehler.
+int printFindings(std::FILE* stream, const FeedDocument& document)
+{
+    const QList<FeedCheck::Finding> findings = FeedCheck::run(document);
+    for (const FeedCheck::Finding& finding : findings)
+        print(stream, finding.line());
+    print(stream, FeedCheck::summary(findings));
+    return FeedCheck::errorCount(findings);
+}
+
+int check(const QStringList& args)
+{
+    if (args.size() != 1) {
+        fail(QStringLiteral("--check erwartet eine Projektdatei.\n"
+                            "Aufruf: tavistrel --check PROJEKT.tvst"));
+        return kUsageError;
+    }
+    const FeedDocument* document = readProject(args[0]);
+    if (!document)
+        return kFailure;
+    return printFindings(stdout, *document) > 0 ? kFeedHasErrors : kSuccess;
 }
 
 // The RSS file name setting names the file on the FTP server; beside the
@@ -157,6 +188,8 @@ int exportRss(const QStringList& args)
         return kUsageError;
     }
 
+    // Scripts keep working: the findings are news, not a refusal.
+    printFindings(stderr, document);
     try {
         Rss20::GenerateRSS20(document, outPath);
     } catch (const Error& e) {
@@ -219,18 +252,23 @@ int upload(const QStringList& args)
         fail(problem);
         return kFailure;
     }
+    printFindings(stderr, *document);
     try {
         const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
         Rss20::GenerateRSS20(*document, path);
-        PublishJob job(settings, [](const QString& line) {
+        const auto log = [](const QString& line) {
             print(stdout, line);
             std::fflush(stdout);
-        });
+        };
+        PublishJob job(settings, log);
         bool stored = false;
         {
             InterruptWatch watch([&job] { job.abort(); });
             stored = job.upload(path);
         }
+        // Only a line in the log: the upload itself did succeed.
+        if (const QString feedUrl = document->text(u"edtFeedUrl"); stored && !feedUrl.isEmpty())
+            log(FeedVerify::VerifyUploadedFile(feedUrl, path).line);
         return stored ? kSuccess : kFailure;
     } catch (const Error& e) {
         fail(e.message());
@@ -248,6 +286,7 @@ struct Mode
 constexpr Mode kModes[] = {
     {"--export-rss", exportRss},
     {"--upload", upload},
+    {"--check", check},
     {"--help", showHelp},
     {"--version", showVersion},
 };

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QProcess>
+#include <QTimer>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -16,8 +18,11 @@ struct ProgramRun
     QString err;
 };
 
+// With serveEvents the test's event loop runs while the program does, so
+// servers living in the test's thread (TestHttpServer) can answer it.
 inline ProgramRun runProgram(const QStringList& args,
-                             const std::vector<std::pair<QString, QString>>& variables = {})
+                             const std::vector<std::pair<QString, QString>>& variables = {},
+                             bool serveEvents = false)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -28,8 +33,21 @@ inline ProgramRun runProgram(const QStringList& args,
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(TAVISTREL_PROGRAM_PATH), args);
     ProgramRun r;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+    if (serveEvents) {
+        QEventLoop loop;
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        if (process.state() != QProcess::NotRunning)
+            loop.exec();
+    } else {
+        process.waitForFinished(30000);
+    }
+    if (process.state() != QProcess::NotRunning || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished(5000);
         return r;
+    }
     r.exitCode = process.exitCode();
     r.out = QString::fromUtf8(process.readAllStandardOutput());
     r.err = QString::fromUtf8(process.readAllStandardError());

@@ -1,5 +1,6 @@
 #include "TestHttpServer.h"
 
+#include <QFile>
 #include <QTcpSocket>
 
 TestHttpServer::TestHttpServer()
@@ -41,8 +42,13 @@ void TestHttpServer::serve(QTcpSocket* socket)
     m_requests << request;
 
     const auto found = m_routes.constFind(request.path);
-    const Response response =
+    Response response =
         found != m_routes.constEnd() ? *found : Response{404, "text/html", "<h1>404</h1>", {}};
+    if (found == m_routes.constEnd() && !m_folder.isEmpty() && !request.path.contains("..")) {
+        QFile file(m_folder + QString::fromUtf8(request.path));
+        if (file.open(QIODevice::ReadOnly))
+            response = Response{200, "application/rss+xml", file.readAll(), {}};
+    }
     QByteArray answer = "HTTP/1.1 " + QByteArray::number(response.status) + " X\r\n";
     answer += "Content-Type: " + response.contentType + "\r\n";
     answer += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QString>
 #include <QTcpServer>
 
 // A tiny HTTP/1.1 server for tests, on a free loopback port, answering from a
@@ -29,8 +30,10 @@ public:
     // Listens at once; listening on a bound socket needs no waiting.
     TestHttpServer();
 
-    // Paths not in the table get 404.
+    // Paths not in the table get 404, or the file under the served folder.
     void route(const QByteArray& path, Response response) { m_routes[path] = std::move(response); }
+    // Answers paths without a route from this folder, read at each request.
+    void serveFolder(const QString& folder) { m_folder = folder; }
     QByteArray baseUrl() const; // "http://127.0.0.1:<port>"
     const QList<Request>& requests() const { return m_requests; }
 
@@ -39,4 +42,5 @@ private:
 
     QHash<QByteArray, Response> m_routes;
     QList<Request> m_requests;
+    QString m_folder;
 };

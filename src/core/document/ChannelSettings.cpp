@@ -8,7 +8,7 @@ namespace {
 
 using K = SettingKind;
 
-constexpr std::array<ChannelSetting, 63> kSettings{{
+constexpr std::array<ChannelSetting, 64> kSettings{{
     {"edtFeedTitle", K::Text, ""},
     {"edtLink", K::Text, ""},
     {"memoDescription", K::MultiLineText, ""},
@@ -72,6 +72,7 @@ constexpr std::array<ChannelSetting, 63> kSettings{{
     {"edtFileNameRSS", K::Text, "rss.xml"},
     {"edtFileNameAtom", K::Text, "atom.xml"},
     {"cboFTPProtocol", K::Protocol, "FTP"},
+    {"edtFeedUrl", K::Text, ""},
 }};
 
 } // namespace

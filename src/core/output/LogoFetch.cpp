@@ -33,7 +33,32 @@ Result failure(QString why)
     return r;
 }
 
-QByteArray download(const QUrl& url, QNetworkAccessManager& network, QString& error)
+QString germanReason(QNetworkReply::NetworkError error, int status, bool tooLarge)
+{
+    if (tooLarge)
+        return QStringLiteral("die Antwort ist größer als 16 MiB");
+    if (status != 0 && (status < 200 || status > 299))
+        return QStringLiteral("der Server antwortet mit HTTP-Status %1").arg(status);
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("der Server lehnt die Verbindung ab");
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("der Server ist nicht bekannt");
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::OperationCanceledError:
+        return QStringLiteral("der Server antwortet nicht");
+    case QNetworkReply::SslHandshakeFailedError:
+        return QStringLiteral("die sichere Verbindung kam nicht zustande");
+    case QNetworkReply::TooManyRedirectsError:
+    case QNetworkReply::InsecureRedirectError:
+        return QStringLiteral("zu viele oder unsichere Weiterleitungen");
+    default:
+        return QStringLiteral("Netzwerkfehler %1").arg(int(error));
+    }
+}
+
+QByteArray download(const QUrl& url, QNetworkAccessManager& network, QString& error,
+                    int* httpStatus = nullptr, QString* reason = nullptr)
 {
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "text/html, */*");
@@ -62,6 +87,10 @@ QByteArray download(const QUrl& url, QNetworkAccessManager& network, QString& er
         body += reply->readAll();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (httpStatus)
+        *httpStatus = status;
+    if (reason)
+        *reason = germanReason(reply->error(), status, tooLarge);
     if (tooLarge)
         error = QStringLiteral("more than %1 bytes").arg(kMaxBytes);
     else if (reply->error() != QNetworkReply::NoError)
@@ -110,6 +139,23 @@ QString tempFileName(const QUrl& url)
     if (name.size() > kMaxNameLength)
         name = name.right(kMaxNameLength); // keeps the extension, handy for a person looking
     return name.isEmpty() ? kFallbackName : name;
+}
+
+Download get(const QString& address, QNetworkAccessManager& network)
+{
+    Download d;
+    const QUrl url(address.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https")) {
+        d.germanReason = QStringLiteral("die Adresse ist keine http- oder https-Adresse");
+        return d;
+    }
+    QString error;
+    d.body = download(url, network, error, &d.httpStatus, &d.germanReason);
+    d.ok = error.isEmpty();
+    if (d.ok)
+        d.germanReason.clear();
+    return d;
 }
 
 Result fetch(const QString& address, QNetworkAccessManager& network)

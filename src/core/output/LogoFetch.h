@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QUrl>
 
@@ -25,6 +26,19 @@ QNetworkAccessManager& sharedNetwork();
 // The cookie jar of the run, for a network access made on another thread
 // (one download at a time uses it). Owned by the application object.
 QNetworkCookieJar& sharedCookieJar();
+
+// The answer of one GET kept in memory.
+struct Download
+{
+    bool ok = false;
+    QByteArray body;
+    int httpStatus = 0;   // 0 when no answer came
+    QString germanReason; // why it failed, for a message the user sees
+};
+
+// The same GET as fetch() (headers, redirects, limits, waiting), with the
+// body kept in memory instead of a file. Never throws.
+Download get(const QString& address, QNetworkAccessManager& network = sharedNetwork());
 
 // The temporary file's name: the last segment of the address's path, reduced
 // to characters every file system takes; "temp_rss" when nothing usable is left.

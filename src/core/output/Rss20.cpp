@@ -1,5 +1,6 @@
 #include "Rss20.h"
 
+#include "FeedCheck.h"
 #include "RssTime.h"
 #include "platform/XmlDocument.h"
 
@@ -35,6 +36,13 @@ void appendChannel(XmlNode channel, const FeedDocument& d, const QTimeZone& loca
     channel.appendChild("title").setText(d.text(u"edtFeedTitle"));
     channel.appendChild("link").setText(d.text(u"edtLink"));
     channel.appendChild("description").setText(d.text(u"memoDescription"));
+    // The feed's own address, so readers and services know where it lives.
+    if (const QString self = d.text(u"edtFeedUrl"); !self.isEmpty()) {
+        XmlNode atomLink = channel.appendChild("atom:link");
+        atomLink.setAttribute(QStringLiteral("href"), self);
+        atomLink.setAttribute(QStringLiteral("rel"), QStringLiteral("self"));
+        atomLink.setAttribute(QStringLiteral("type"), QStringLiteral("application/rss+xml"));
+    }
     if (!d.text(u"edtCopyright").isEmpty())
         channel.appendChild("copyright").setText(d.text(u"edtCopyright"));
     if (!d.text(u"edtOwnerMail").isEmpty())
@@ -80,6 +88,8 @@ void BuildRSS20(const FeedDocument& document, XmlDocument& xml, const QTimeZone&
     xml.reset();
     XmlNode rss = xml.createRoot(QStringLiteral("rss"));
     rss.setAttribute(QStringLiteral("version"), QStringLiteral("2.0"));
+    if (!document.text(u"edtFeedUrl").isEmpty())
+        rss.setAttribute(QStringLiteral("xmlns:atom"), QStringLiteral("http://www.w3.org/2005/Atom"));
     XmlNode channel = rss.appendChild("channel");
     appendChannel(channel, document, localZone);
     for (int i = 0; i < document.entries.size(); ++i)
@@ -124,7 +134,11 @@ void TNewsEntry::CreateRSSNode(XmlNode item, const QTimeZone& localZone) const
     item.appendChild("link").setText(link);
     if (!email.isEmpty())
         item.appendChild("author").setText(Rss20::mailWithName(email, author));
-    item.appendChild("guid").setText(guid);
+    XmlNode guidNode = item.appendChild("guid");
+    guidNode.setText(guid);
+    // Without the attribute RSS takes a GUID for the entry's address.
+    if (!FeedCheck::isAbsoluteHttpAddress(guid))
+        guidNode.setAttribute(QStringLiteral("isPermaLink"), QStringLiteral("false"));
     if (chkPublish)
         item.appendChild("pubDate").setText(Rss20::rssMoment(date, time, localZone));
 }

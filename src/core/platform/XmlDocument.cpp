@@ -14,6 +14,10 @@
 #include <cstring>
 #include <optional>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <sys/stat.h>
 
 namespace {
@@ -412,7 +416,88 @@ std::optional<Problem> topLevelProblem(const pugi::xml_document& doc, const QByt
     return std::nullopt;
 }
 
+bool isForbiddenBelowSurrogates(char16_t c)
+{
+    return c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
+}
+
+// Start of the first block of eight characters that holds a control
+// character other than tab, LF and CR, or anything from U+D800 up; the
+// exact scan takes over there.
+qsizetype skipPlainBlocks(const char16_t* data, qsizetype i, qsizetype size)
+{
+#ifdef __SSE2__
+    // Unsigned 16-bit compares through the signed ones: flip the top bit.
+    const __m128i flip = _mm_set1_epi16(short(0x8000));
+    const __m128i below20 = _mm_set1_epi16(short(0x8020));
+    const __m128i atLeastD800 = _mm_set1_epi16(short(0xD800 ^ 0x8000) - 1);
+    const __m128i tab = _mm_set1_epi16(0x09);
+    const __m128i lf = _mm_set1_epi16(0x0A);
+    const __m128i cr = _mm_set1_epi16(0x0D);
+    for (; i + 8 <= size; i += 8) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const __m128i x = _mm_xor_si128(c, flip);
+        const __m128i control = _mm_andnot_si128(
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(c, tab), _mm_cmpeq_epi16(c, lf)),
+                         _mm_cmpeq_epi16(c, cr)),
+            _mm_cmplt_epi16(x, below20));
+        const __m128i high = _mm_cmpgt_epi16(x, atLeastD800);
+        if (_mm_movemask_epi8(_mm_or_si128(control, high)) != 0)
+            break;
+    }
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(size);
+#endif
+    return i;
+}
+
 } // namespace
+
+qsizetype firstForbiddenXmlChar(QStringView text, qsizetype from)
+{
+    const char16_t* data = text.utf16();
+    const qsizetype size = text.size();
+    // Every text the writers set passes here: skip blocks of eight plain
+    // characters at a time, the case of almost every text.
+    from = skipPlainBlocks(data, from, size);
+    for (qsizetype i = from; i < size; ++i) {
+        const char16_t c = data[i];
+        if (c < 0xD800) {
+            if (isForbiddenBelowSurrogates(c))
+                return i;
+            continue;
+        }
+        if (c >= 0xFFFE)
+            return i;
+        if (c >= 0xE000)
+            continue;
+        // A surrogate: only a high one followed by a low one is a character.
+        if (c < 0xDC00 && i + 1 < size && data[i + 1] >= 0xDC00 && data[i + 1] < 0xE000) {
+            ++i;
+            continue;
+        }
+        return i;
+    }
+    return -1;
+}
+
+QString withoutForbiddenXmlChars(const QString& text)
+{
+    qsizetype bad = firstForbiddenXmlChar(text);
+    if (bad < 0)
+        return text;
+    QString out;
+    out.reserve(text.size());
+    qsizetype start = 0;
+    while (bad >= 0) {
+        out.append(QStringView(text).mid(start, bad - start));
+        start = bad + 1;
+        bad = firstForbiddenXmlChar(text, start);
+    }
+    out.append(QStringView(text).mid(start));
+    return out;
+}
 
 bool XmlNode::isElement() const { return wrap(m_node).type() == pugi::node_element; }
 bool XmlNode::isComment() const { return wrap(m_node).type() == pugi::node_comment; }
@@ -426,11 +511,12 @@ XmlNode XmlNode::appendChild(const char* utf8Name)
     return XmlNode(wrap(m_node).append_child(utf8Name).internal_object());
 }
 
-void XmlNode::setText(const QString& text)
+void XmlNode::setText(const QString& value)
 {
     pugi::xml_node node = wrap(m_node);
     while (node.first_child())
         node.remove_child(node.first_child());
+    const QString text = withoutForbiddenXmlChars(value);
     if (text.isEmpty())
         return;
     // Encoded into one reused buffer: a large project sets many thousands
@@ -508,7 +594,7 @@ void XmlNode::setAttribute(const QString& name, const QString& value)
     pugi::xml_attribute attr = node.attribute(key.constData());
     if (!attr)
         attr = node.append_attribute(key.constData());
-    attr.set_value(value.toUtf8().constData());
+    attr.set_value(withoutForbiddenXmlChars(value).toUtf8().constData());
 }
 
 QString XmlNode::attribute(const QString& name) const

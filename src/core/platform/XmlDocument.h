@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 #include <functional>
 #include <memory>
@@ -21,6 +22,15 @@ class XmlError : public Error
 public:
     using Error::Error;
 };
+
+// XML 1.0 allows tab, LF, CR and everything from U+0020 upward except lone
+// surrogates, U+FFFE and U+FFFF. A character reference such as "&#11;" does
+// not help: no parser takes it. The document service drops the others from
+// every text and attribute it is given, so no writer can produce them.
+// Index of the first forbidden character (a lone surrogate counts), or -1.
+qsizetype firstForbiddenXmlChar(QStringView text, qsizetype from = 0);
+// The text without its forbidden characters.
+QString withoutForbiddenXmlChars(const QString& text);
 
 // A light handle on a node of an XmlDocument; it stays valid while the node is
 // part of its document. A default-constructed handle is null.
@@ -39,7 +49,8 @@ public:
     // Appends a new element as the last child and returns it.
     XmlNode appendChild(const QString& name);
     XmlNode appendChild(const char* utf8Name);
-    // Replaces the content with this one text (no text node for an empty text).
+    // Replaces the content with this one text (no text node for an empty
+    // text); characters XML does not allow are dropped.
     void setText(const QString& text);
     // No children: empty text; one text or CDATA child: its text; anything
     // else throws XmlError.
@@ -57,6 +68,7 @@ public:
     // Removes the first child element of that name; false when there is none.
     bool removeChild(const QString& name);
 
+    // Forbidden characters in the value are dropped, as in setText.
     void setAttribute(const QString& name, const QString& value);
     QString attribute(const QString& name) const;
 

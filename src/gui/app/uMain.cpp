@@ -556,6 +556,8 @@ void TForm1::btHtmlEditBeschreibungClick()
 
 void TForm1::actExportRSSExecute()
 {
+    if (!confirmPublishing())
+        return;
     const QString proposed = textControl(u"edtFileNameRSS")->text();
     const QString path = m_ui.getSaveFileName(this, kRssFilter, QStringLiteral("xml"), proposed);
     if (path.isEmpty() || !ConfirmOverwrite(path))

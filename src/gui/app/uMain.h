@@ -3,6 +3,7 @@
 #include "UserInteraction.h"
 #include "document/FeedDocument.h"
 #include "document/NewsEntryList.h"
+#include "output/FeedCheck.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -152,6 +153,9 @@ public:
     // log; true when it was stored. False after a refused check, a reply
     // error (logged) or a cancel; other failures are thrown.
     bool UploadRSSFile(const QString& localPath);
+    // After a stored upload: fetches the feed's address, when set, and logs
+    // whether it serves the file just uploaded.
+    void verifyPublishedFeed(const QString& uploadedPath);
     bool CheckFTPSettings();
     // The shared FTP log window, made on first use.
     TfrmFTPLog& ftpLog();
@@ -176,6 +180,13 @@ public:
     // Shows the entry dialog modally; true for OK. Tests replace it.
     using EntryDialogRunner = std::function<bool(TfrmEntry&)>;
     void setEntryDialogRunner(EntryDialogRunner runner) { m_runEntryDialog = std::move(runner); }
+
+    // The feed check (uMainCheck.cpp): runs it and shows the findings panel;
+    // a finding's row leads to its field or opens its entry in the dialog.
+    void actCheckFeedExecute();
+    const QList<FeedCheck::Finding>& findings() const { return m_findings; }
+    QTableWidget* findingsList() const { return lstFindings; }
+    void goToFinding(int row);
 
     // Shows the help page of a control or tab page in HelpBrowser.
     void helpEnterChange(const QString& controlName);
@@ -202,6 +213,13 @@ private:
     void bindChannelControls();
     void connectCommand(QAction* action, void (TForm1::*handler)());
     void connectCommand(QAbstractButton* button, void (TForm1::*handler)());
+
+    QWidget* buildFindingsPanel(QWidget* parent);
+    void showFindings(const QList<FeedCheck::Finding>& findings);
+    FeedCheck::Options checkOptions() const;
+    // Before export and upload: true to go on; with Fehler the user is asked,
+    // and "Nein" shows the findings.
+    bool confirmPublishing();
 
     bool FormCloseQuery();
     void FormShow();
@@ -251,4 +269,8 @@ private:
     QTableWidget* lstNews = nullptr;
     QWidget* panelTime = nullptr;
     QPlainTextEdit* memoDescription = nullptr;
+    QWidget* panelFindings = nullptr;
+    QLabel* m_findingsSummary = nullptr;
+    QTableWidget* lstFindings = nullptr;
+    QList<FeedCheck::Finding> m_findings;
 };

@@ -5,6 +5,7 @@
 #include "ftp/uFTPBrowser.h"
 #include "ftp/uFTPProfiles.h"
 #include "ftp/uLog.h"
+#include "output/FeedVerify.h"
 #include "output/Rss20.h"
 #include "platform/Folders.h"
 #include "platform/WholeNumber.h"
@@ -32,15 +33,25 @@ TfrmFTPLog& TForm1::ftpLog()
 
 void TForm1::actUploadExecute()
 {
+    if (!confirmPublishing())
+        return;
     // Private per-user folder: no other user can plant or read the file.
     const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
     withDocument([&path](const FeedDocument& document) { Rss20::GenerateRSS20(document, path); });
-    UploadRSSFile(path);
+    if (UploadRSSFile(path))
+        verifyPublishedFeed(path);
+}
+
+void TForm1::verifyPublishedFeed(const QString& uploadedPath)
+{
+    const QString address = textControl(u"edtFeedUrl")->text();
+    if (!address.isEmpty())
+        ftpLog().addLine(FeedVerify::VerifyUploadedFile(address, uploadedPath).line);
 }
 
 bool TForm1::CheckFTPSettings()
 {
-    const FtpPublish::Settings settings = FtpPublish::settingsFromDocument(documentFromControls());
+    const FtpPublish::Settings settings = FtpPublish::settingsFromDocument(settingsFromControls());
     const QString problem = FtpPublish::uploadSettingsProblem(settings);
     if (problem.isEmpty())
         return true;
@@ -55,7 +66,7 @@ bool TForm1::UploadRSSFile(const QString& localPath)
 {
     if (!CheckFTPSettings())
         return false;
-    const FtpPublish::Settings settings = FtpPublish::settingsFromDocument(documentFromControls());
+    const FtpPublish::Settings settings = FtpPublish::settingsFromDocument(settingsFromControls());
     try {
         return ftpLog().runLogged(this, m_ui, settings,
                                   [&](PublishJob& job) { return job.upload(localPath); });

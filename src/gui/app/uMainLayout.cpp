@@ -62,6 +62,8 @@ const ActionDef kActions[] = {
      &TForm1::actInfoExecute},
     {"actHelp", "&Hilfe", QKeySequence::UnknownKey, QStyle::SP_MessageBoxQuestion,
      &TForm1::actHelpExecute},
+    {"actCheckFeed", "Feed prüfen", QKeySequence::UnknownKey, QStyle::SP_DialogApplyButton,
+     &TForm1::actCheckFeedExecute},
 };
 
 // A framed panel with its heading; fields go into the returned layout.
@@ -132,6 +134,7 @@ void TForm1::buildActions()
         connectCommand(action, def.handler);
     }
     findChild<QAction*>(QStringLiteral("actExportRSS"))->setIconText(QStringLiteral("RSS-Export"));
+    findChild<QAction*>(QStringLiteral("actCheckFeed"))->setShortcut(Qt::Key_F7);
 }
 
 void TForm1::buildMenusAndToolBar()
@@ -148,6 +151,8 @@ void TForm1::buildMenusAndToolBar()
     buildRecentMenu(file);
     file->addAction(act("actSave"));
     file->addAction(act("actSaveAs"));
+    file->addSeparator();
+    file->addAction(act("actCheckFeed"));
     file->addSeparator();
     file->addAction(act("actExit"));
 
@@ -180,6 +185,7 @@ void TForm1::buildMenusAndToolBar()
     bar->addAction(act("actOpen"));
     bar->addAction(act("actSave"));
     bar->addSeparator();
+    bar->addAction(act("actCheckFeed"));
     bar->addAction(act("actExportRSS"));
     bar->addAction(act("actUpload"));
     bar->addSeparator();
@@ -210,6 +216,8 @@ void TForm1::buildLayout()
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(8, 4, 8, 4);
     layout->addWidget(tPageControl, 1);
+    panelFindings = buildFindingsPanel(central);
+    layout->addWidget(panelFindings);
     layout->addWidget(HelpBrowser);
     setCentralWidget(central);
 
@@ -539,6 +547,10 @@ QWidget* TForm1::buildFtpPage()
     auto* edtFileNameRSS = Controls::lineEdit(panel9, "edtFileNameRSS");
     edtFileNameRSS->setText(QStringLiteral("rss.xml"));
     auto* rssLabel = Controls::label(panel9, QStringLiteral("Dateiname:"), edtFileNameRSS);
+    auto* edtFeedUrl = Controls::lineEdit(panel9, "edtFeedUrl");
+    edtFeedUrl->setPlaceholderText(QStringLiteral("https://www.example.org/rss.xml"));
+    auto* feedUrlLabel =
+        Controls::label(panel9, QStringLiteral("Adresse des Feeds:"), edtFeedUrl);
 
     // No Atom document is ever built; its settings only travel with the project.
     auto* atomLine = new QFrame(panel9);
@@ -564,6 +576,8 @@ QWidget* TForm1::buildFtpPage()
     auto* rssRow = row({rssLabel, edtFileNameRSS});
     rssRow->setStretch(1, 1);
     pub->addLayout(rssRow);
+    pub->addWidget(feedUrlLabel);
+    pub->addWidget(edtFeedUrl);
     pub->addWidget(atomLine);
     pub->addWidget(atomPicture);
     pub->addWidget(chkGenAtom);

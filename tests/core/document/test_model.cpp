@@ -37,6 +37,7 @@ TEST(ChannelSettings, TableHoldsTheSixtyTwoKeysInStorageOrderThenTheLaterOnes)
     EXPECT_STREQ(all[43].key, "chkH23");
     EXPECT_STREQ(all[61].key, "edtFileNameAtom");
     EXPECT_STREQ(all[62].key, "cboFTPProtocol");
+    EXPECT_STREQ(all[63].key, "edtFeedUrl");
     QSet<QString> keys;
     for (const ChannelSetting& s : all)
         keys.insert(QString::fromLatin1(s.key));

@@ -126,7 +126,8 @@ TEST_F(ProjectFileTest, WritesTheDocumentLayout)
     EXPECT_TRUE(text.contains("    <chkGenRSS>-1</chkGenRSS>\n    <chkGenAtom>-1</chkGenAtom>\n"));
     // The settings added later follow the first 62, before the entries.
     EXPECT_TRUE(text.contains("    <edtFileNameAtom>atom.xml</edtFileNameAtom>\n"
-                              "    <cboFTPProtocol>FTP</cboFTPProtocol>\n"));
+                              "    <cboFTPProtocol>FTP</cboFTPProtocol>\n"
+                              "    <edtFeedUrl />\n    <ItemList />\n"));
 
     const FeedDocument back = ProjectFile::LoadProjectFile(path());
     EXPECT_EQ(back.time(u"publishTime"), QTime(18, 48, 5)); // to the second

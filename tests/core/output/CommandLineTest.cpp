@@ -70,7 +70,9 @@ TEST_F(CommandLineTest, ExportWritesTheGivenFile)
     const QString out = w.dir.filePath(QStringLiteral("ausgabe.xml"));
     const Result r = runHeadless({"--export-rss", w.projectPath, out});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    // The feed check's findings go to standard error; the export goes on.
+    EXPECT_TRUE(r.err.startsWith(u"Fehler: edtLink: ")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.endsWith(u"\n3 Fehler, 0 Warnungen\n")) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(out)) << r.out.toStdString();
     const QByteArray written = readFile(out);
     EXPECT_EQ(QString::fromUtf8(written),
@@ -211,6 +213,77 @@ TEST(CommandLine, VersionAndHelp)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains(u"Aufruf:"));
     EXPECT_TRUE(help.out.contains(u"--export-rss PROJEKT.tvst [AUSGABE.xml]"));
+}
+
+struct CheckCase
+{
+    const char* label;
+    std::function<QStringList(Workspace&)> setup; // the arguments
+    int exitCode;
+    QStringList out; // the whole standard output, line by line
+};
+
+TEST_F(CommandLineTest, CheckPrintsFindingsAndExitsByLevel)
+{
+    const auto complete = [](Workspace& w) {
+        w.project.setText(u"edtLink", QStringLiteral("https://example.org/"));
+        w.project.setText(u"memoDescription", QStringLiteral("Neues"));
+        w.project.entries.at(0).link = QStringLiteral("https://example.org/fest");
+    };
+    const CheckCase cases[] = {
+        {"clean",
+         [&](Workspace& w) {
+             complete(w);
+             w.saveProject();
+             return QStringList{w.projectPath};
+         },
+         0,
+         {"0 Fehler, 0 Warnungen"}},
+        {"warning only",
+         [&](Workspace& w) {
+             complete(w);
+             w.project.entries.at(0).content = QStringLiteral("<b>offen");
+             w.saveProject();
+             return QStringList{w.projectPath};
+         },
+         0,
+         {"Warnung: Eintrag 1/content: ", "0 Fehler, 1 Warnung"}},
+        {"errors",
+         [&](Workspace& w) {
+             complete(w);
+             w.project.setText(u"edtOwnerMail", QStringLiteral("redaktion"));
+             auto second = std::make_unique<TNewsEntry>(w.project.entries.at(0));
+             w.project.entries.append(std::move(second));
+             w.saveProject();
+             return QStringList{w.projectPath};
+         },
+         3,
+         {"Fehler: edtOwnerMail: ", "Fehler: Eintrag 2/guid: ", "2 Fehler, 0 Warnungen"}},
+        {"unreadable",
+         [](Workspace& w) {
+             writeFile(w.projectPath, "kein XML <");
+             return QStringList{w.projectPath};
+         },
+         1,
+         {}},
+        {"missing", [](Workspace& w) { return QStringList{w.dir.filePath("fehlt.tvst")}; }, 1, {}},
+        {"no project", [](Workspace&) { return QStringList{}; }, 2, {}},
+        {"two projects", [](Workspace& w) { return QStringList{w.projectPath, w.projectPath}; }, 2,
+         {}},
+    };
+    for (const CheckCase& c : cases) {
+        Workspace w;
+        const Result r = runHeadless(QStringList{"--check"} + c.setup(w));
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.label << "\n" << r.err.toStdString();
+        QStringList lines = r.out.split(u'\n');
+        if (!lines.isEmpty() && lines.back().isEmpty())
+            lines.removeLast();
+        ASSERT_EQ(lines.size(), c.out.size()) << c.label << "\n" << r.out.toStdString();
+        for (int i = 0; i < lines.size(); ++i)
+            EXPECT_TRUE(lines[i].startsWith(c.out[i])) << c.label << ": " << lines[i].toStdString();
+        if (c.exitCode == 1 || c.exitCode == 2)
+            EXPECT_FALSE(r.err.isEmpty()) << c.label;
+    }
 }
 
 } // namespace

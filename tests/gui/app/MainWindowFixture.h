@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -34,12 +35,20 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
+        // The upload's temporary file is one per user: tests running side by
+        // side would otherwise write each other's feed into it.
+        m_oldTmpDir = qgetenv("TMPDIR");
+        ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("tmp")));
+        qputenv("TMPDIR", QFile::encodeName(m_dir.filePath(QStringLiteral("tmp"))));
         RegionalSettings::setCurrent(RegionalSettings::german());
         Folders::setProgramFolder(m_dir.path());
         FeedDocument templ;
         templ.setText(u"edtFeedTitle", kTemplateTitle);
         templ.setText(u"edtGUID", kTemplateGuid);
         templ.setFlag(u"chkPublish", true);
+        // A feed the check finds no Fehler in, so export and upload ask nothing.
+        templ.setText(u"edtLink", QStringLiteral("https://example.org/"));
+        templ.setText(u"memoDescription", QStringLiteral("Vorlage"));
         ProjectFile::SaveProjectFile(templ, path("default.tvst"));
         form = makeForm();
     }
@@ -47,6 +56,10 @@ protected:
     void TearDown() override
     {
         form.reset();
+        if (m_oldTmpDir.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", m_oldTmpDir);
         Folders::setProgramFolder({});
         RegionalSettings::resetToSystem();
     }
@@ -132,4 +145,5 @@ protected:
 
 private:
     QTemporaryDir m_dir;
+    QByteArray m_oldTmpDir;
 };

@@ -17,7 +17,7 @@ const char* const kMainPages[] = {
     "panelTime",     "edtFeedTitle", "edtLink",    "memoDescription", "edtOwnerName",
     "edtOwnerMail",  "edtCopyright", "edtLogoUrl", "edtLogoTitle",    "edtLogoWidth",
     "edtLogoHeight", "edtLinkLogo",  "edtGUID",    "cboLanguage",     "cboEncoding",
-    "blank",
+    "edtFeedUrl",    "blank",
 };
 const char* const kEntryPages[] = {"frmEntry", "edtTitel",    "edtLink",     "memoText", "edtAutor",
                                    "edtEmail", "edtHomepage", "datePublish", "edtGUID"};

@@ -6,6 +6,7 @@
 #include "support/ScriptedFtpServer.h"
 #include "support/SshServerProcess.h"
 #include "support/StoredFile.h"
+#include "support/TestHttpServer.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,10 +23,12 @@ class CliUpload : public ::testing::Test
 protected:
     // A project whose FTP settings point at the server.
     QString writeProject(quint16 port, const QString& user, const QString& password,
-                         const QString& folder, const QString& protocol = QStringLiteral("FTP"))
+                         const QString& folder, const QString& protocol = QStringLiteral("FTP"),
+                         const QString& feedUrl = {})
     {
         FeedDocument project;
         project.setText(u"cboFTPProtocol", protocol);
+        project.setText(u"edtFeedUrl", feedUrl);
         project.setText(u"edtFeedTitle", QStringLiteral("Vereinsnachrichten"));
         project.setText(u"edtFTPServer", QStringLiteral("127.0.0.1"));
         project.setText(u"edtFTPPort", QString::number(port));
@@ -39,13 +42,15 @@ protected:
         return file;
     }
 
-    ProgramRun run(const QStringList& args)
+    ProgramRun run(const QStringList& args, bool serveEvents = false)
     {
         // HOME and the configuration folder of this test: its known SSH hosts.
-        return runProgram(args, {{QStringLiteral("TMPDIR"), m_tmp.path()},
-                                 {QStringLiteral("HOME"), m_home.path()},
-                                 {QStringLiteral("XDG_CONFIG_HOME"), configFolder()},
-                                 {QStringLiteral("SSH_AUTH_SOCK"), QString()}});
+        return runProgram(args,
+                          {{QStringLiteral("TMPDIR"), m_tmp.path()},
+                           {QStringLiteral("HOME"), m_home.path()},
+                           {QStringLiteral("XDG_CONFIG_HOME"), configFolder()},
+                           {QStringLiteral("SSH_AUTH_SOCK"), QString()}},
+                          serveEvents);
     }
 
     QString configFolder() const { return m_home.filePath(QStringLiteral(".config")); }
@@ -130,6 +135,39 @@ TEST_F(CliUpload, SftpRefusesAnUnknownHostKeyAndStoresOnceItIsTrusted)
     EXPECT_EQ(r.out, kSuccess.arg("anna", "www").arg(builtRss().size()));
     EXPECT_EQ(readFile(root.filePath(QStringLiteral("www/feed.xml"))), builtRss());
     EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("geheim-123")));
+// The feed's address served by a web server over the FTP folder: the upload
+// then reads the feed back; an old copy there (a cache) gives a warning.
+TEST_F(CliUpload, FetchesTheFeedAddressAfterTheUpload)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("www")));
+    FtpServerProcess server;
+    QString failure;
+    ASSERT_TRUE(server.startPyftpdlib(home.path(), "anna", "geheim-123", &failure))
+        << failure.toStdString();
+    TestHttpServer web;
+    web.serveFolder(home.path());
+    const QString address = QString::fromLatin1(web.baseUrl()) + QStringLiteral("/www/feed.xml");
+
+    const ProgramRun fresh =
+        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)}, true);
+    EXPECT_EQ(fresh.exitCode, 0) << fresh.err.toStdString();
+    EXPECT_EQ(fresh.out, kSuccess.arg("anna", "www") +
+                             QStringLiteral("Feed unter %1 abrufbar und aktuell.\n").arg(address));
+
+    web.route("/www/feed.xml", {200, "application/rss+xml", "<rss version=\"2.0\"/>", {}});
+    const ProgramRun stale =
+        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)}, true);
+    EXPECT_EQ(stale.exitCode, 0) << stale.err.toStdString();
+    EXPECT_TRUE(stale.out.startsWith(kSuccess.arg("anna", "www") +
+                                     QStringLiteral("Warnung: Unter %1 liegt nicht").arg(address)))
+        << stale.out.toStdString();
+
+    web.route("/www/feed.xml", {404, "text/html", "<h1>404</h1>", {}});
+    const ProgramRun missing =
+        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)}, true);
+    EXPECT_EQ(missing.exitCode, 0);
+    EXPECT_TRUE(missing.out.contains(QStringLiteral("HTTP-Status 404"))) << missing.out.toStdString();
 }
 
 TEST_F(CliUpload, WrongPasswordFailsWithTheServersAnswer)

@@ -6,6 +6,7 @@
 #include "platform/Folders.h"
 #include "support/SshServerProcess.h"
 #include "support/StoredFile.h"
+#include "support/TestHttpServer.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -154,6 +155,38 @@ TEST_F(FtpGuiTest, UploadOverSftpAsksForTheHostKeyOnce)
     }
     EXPECT_EQ(ui.trustQuestions.size(), 1u);
     EXPECT_FALSE(form->ftpLog().lines().join('\n').contains(QStringLiteral("geheim")));
+}
+
+// The feed's address on a web server over the FTP folder: after the upload
+// the log says whether it serves the file just sent.
+TEST_F(FtpGuiTest, UploadFetchesTheFeedAddress)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("htdocs")));
+    FtpServerProcess server;
+    startPyftpdlib(server, home.path());
+    TestHttpServer web;
+    web.serveFolder(home.path());
+    const QString address = QString::fromLatin1(web.baseUrl()) + QStringLiteral("/htdocs/rss.xml");
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anna"), QStringLiteral("geheim"), QStringLiteral("htdocs"));
+    form->textControl(u"edtFeedUrl")->setText(address);
+
+    trigger("actUpload");
+    ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+    EXPECT_EQ(form->ftpLog().lines(),
+              successLog(QStringLiteral("anna"), QStringLiteral("htdocs"), QStringLiteral("rss.xml"), fileBytes(tempFile()).size())
+                  << QStringLiteral("Feed unter %1 abrufbar und aktuell.").arg(address));
+
+    // A cache still serving yesterday's file.
+    web.route("/htdocs/rss.xml", {200, "application/rss+xml", "<rss version=\"2.0\"/>", {}});
+    setTitle(QStringLiteral("Neuer Titel"));
+    trigger("actUpload");
+    const QStringList lines = form->ftpLog().lines();
+    ASSERT_EQ(lines.size(), successLog(QStringLiteral("anna"), QStringLiteral("htdocs"), QStringLiteral("rss.xml"), fileBytes(tempFile()).size()).size() + 1);
+    EXPECT_TRUE(lines.back().startsWith(QStringLiteral("Warnung: Unter %1 liegt nicht").arg(address)))
+        << lines.back().toStdString();
+    EXPECT_TRUE(lines.back().contains(u"Cache"));
 }
 
 TEST_F(FtpGuiTest, MissingFolderEndsWithTheServersAnswerToCwd)
