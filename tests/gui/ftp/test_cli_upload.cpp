@@ -135,6 +135,8 @@ TEST_F(CliUpload, SftpRefusesAnUnknownHostKeyAndStoresOnceItIsTrusted)
     EXPECT_EQ(r.out, kSuccess.arg("anna", "www").arg(builtRss().size()));
     EXPECT_EQ(readFile(root.filePath(QStringLiteral("www/feed.xml"))), builtRss());
     EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("geheim-123")));
+}
+
 // The feed's address served by a web server over the FTP folder: the upload
 // then reads the feed back; an old copy there (a cache) gives a warning.
 TEST_F(CliUpload, FetchesTheFeedAddressAfterTheUpload)
@@ -152,14 +154,14 @@ TEST_F(CliUpload, FetchesTheFeedAddressAfterTheUpload)
     const ProgramRun fresh =
         run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)}, true);
     EXPECT_EQ(fresh.exitCode, 0) << fresh.err.toStdString();
-    EXPECT_EQ(fresh.out, kSuccess.arg("anna", "www") +
+    EXPECT_EQ(fresh.out, kSuccess.arg("anna", "www").arg(builtRss().size()) +
                              QStringLiteral("Feed unter %1 abrufbar und aktuell.\n").arg(address));
 
     web.route("/www/feed.xml", {200, "application/rss+xml", "<rss version=\"2.0\"/>", {}});
     const ProgramRun stale =
         run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)}, true);
     EXPECT_EQ(stale.exitCode, 0) << stale.err.toStdString();
-    EXPECT_TRUE(stale.out.startsWith(kSuccess.arg("anna", "www") +
+    EXPECT_TRUE(stale.out.startsWith(kSuccess.arg("anna", "www").arg(builtRss().size()) +
                                      QStringLiteral("Warnung: Unter %1 liegt nicht").arg(address)))
         << stale.out.toStdString();
 
