@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "ImportCommand.h"
 
 #include "document/ProjectFile.h"
 #include "ftp/FtpPublish.h"
@@ -42,6 +43,11 @@ const QString kUsage = QStringLiteral(
     "  tavistrel --upload PROJEKT.tvst\n"
     "      Erzeugt die RSS-Datei des Projekts und lädt sie mit den FTP-Einstellungen\n"
     "      des Projekts hoch. Das Protokoll erscheint auf der Standardausgabe.\n"
+    "  tavistrel --import QUELLE ZIEL.tvst [--force]\n"
+    "      Liest einen Feed (RSS 0.9x, 2.0, 1.0 oder Atom) aus einer Datei oder von\n"
+    "      einer http- oder https-Adresse in eine neue Projektdatei. Was keinen\n"
+    "      Platz fand, steht auf der Standardfehlerausgabe. Eine bestehende\n"
+    "      Projektdatei wird nur mit --force ersetzt.\n"
     "  tavistrel --help\n"
     "      Zeigt diese Hilfe.\n"
     "  tavistrel --version\n"
@@ -200,6 +206,7 @@ constexpr Mode kModes[] = {
     {"--upload", upload},
     {"--help", showHelp},
     {"--version", showVersion},
+    {"--import", importFeed},
 };
 
 const Mode* findMode(const char* option)

@@ -31,8 +31,12 @@ struct ChannelSetting
 
 namespace ChannelSettings {
 
-// All 62 settings in storage order.
+// All settings in storage order: the 62 of every project file, then the
+// later ones.
 std::span<const ChannelSetting> all();
+// Settings from this index on came later: a project file without their
+// element reads them at their default.
+inline constexpr int kFirstLaterSetting = 62;
 // Index in storage order, or -1.
 int indexOf(QStringView key);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QByteArray>
 #include <QUrl>
 
 class QNetworkAccessManager;
@@ -15,6 +16,25 @@ struct Result
     bool ok = false;
     QString tempFile; // the downloaded body when ok
     QString error;    // why it failed; for diagnostics, the user sees one fixed message
+};
+
+// One GET's outcome, for callers that want the body in memory.
+struct Download
+{
+    enum class Failure { None, BadAddress, TooLarge, Stalled, Network, Status };
+    Failure failure = Failure::None;
+    QByteArray body;
+    QByteArray contentType; // as the server sent it, e.g. "text/html; charset=utf-8"
+    QString error;          // why it failed, for messages
+};
+
+// The size and type a HEAD request reports for a file address.
+struct HeadInfo
+{
+    bool ok = false;
+    qint64 length = -1; // -1: the server did not say
+    QString mime;       // without parameters; empty when the server did not say
+    QString error;
 };
 
 // The network access of the run: one manager with an in-memory cookie jar,
@@ -33,5 +53,15 @@ QString tempFileName(const QUrl& url);
 // keeps windows painted but takes no user input. Never throws: every failure
 // is a Result with ok false.
 Result fetch(const QString& address, QNetworkAccessManager& network = sharedNetwork());
+
+// The same GET with the body kept in memory: at most maxBytes (TooLarge
+// beyond), and Stalled when no data came for stallTimeoutMs. Never throws.
+Download get(const QString& address, const QByteArray& accept, qint64 maxBytes,
+             int stallTimeoutMs, QNetworkAccessManager& network = sharedNetwork());
+
+// A HEAD request of the same client, bounded by timeoutMs without answer.
+// Never throws.
+HeadInfo head(const QString& address, int timeoutMs,
+              QNetworkAccessManager& network = sharedNetwork());
 
 } // namespace LogoFetch

@@ -3,10 +3,12 @@
 #include "Error.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace pugi {
 struct xml_node_struct;
@@ -34,10 +36,15 @@ public:
     bool isComment() const;
     QString name() const;
     bool hasName(const char* utf8Name) const;
+    // The name as parsed, prefix included; valid while the document lives.
+    const char* utf8Name() const;
+    bool isText() const; // a text or CDATA node
 
     // Appends a new element as the last child and returns it.
     XmlNode appendChild(const QString& name);
     XmlNode appendChild(const char* utf8Name);
+    // Inserts a new element right after `sibling`, a child of this node.
+    XmlNode insertChildAfter(const char* utf8Name, XmlNode sibling);
     // Replaces the content with this one text (no text node for an empty text).
     void setText(const QString& text);
     // No children: empty text; one text or CDATA child: its text; anything
@@ -45,6 +52,11 @@ public:
     QString text() const;
     // The same, but empty for a null node or one that holds more than text.
     QString plainText() const noexcept;
+
+    // The text and CDATA children joined, whatever else lies between them.
+    QString textContent() const;
+    // The children written back as XML (UTF-8, no indentation).
+    QByteArray innerXml() const;
 
     // First child element whose name equals exactly, or a null node.
     XmlNode findChild(const QString& name) const;
@@ -58,6 +70,8 @@ public:
 
     void setAttribute(const QString& name, const QString& value);
     QString attribute(const QString& name) const;
+    // Every attribute in document order: (name, value).
+    QList<std::pair<QString, QString>> attributes() const;
 
     bool operator==(const XmlNode& other) const { return m_node == other.m_node; }
 
@@ -85,6 +99,9 @@ public:
     // parser's reason, "Line: n" and the start of the offending line.
     void load(const QString& path);
     void loadFromData(const QByteArray& data);
+    // The same for text already in UTF-8: a declaration or byte-order mark
+    // naming another encoding is not followed.
+    void loadFromUtf8(const QByteArray& data);
 
     XmlNode documentElement() const;
     XmlNode createRoot(const QString& name);
@@ -97,7 +114,7 @@ public:
     QString toText() const { return QString::fromUtf8(toUtf8()); }
 
 private:
-    void parseOwnBuffer(const std::function<QByteArray()>& original);
+    void parseOwnBuffer(const std::function<QByteArray()>& original, bool utf8 = false);
 
     std::unique_ptr<pugi::xml_document> m_doc;
     QByteArray m_buffer; // parsed in place; the tree points into it

@@ -98,7 +98,7 @@ TEST_F(ProjectFileTest, RoundTripKeepsEverySettingAndEntry)
     const FeedDocument doc = fullDocument();
     ProjectFile::SaveProjectFile(doc, path());
     const FeedDocument back = ProjectFile::LoadProjectFile(path());
-    for (int i = 0; i < 62; ++i)
+    for (int i = 0; i < int(ChannelSettings::all().size()); ++i)
         EXPECT_EQ(back.value(i), doc.value(i)) << ChannelSettings::all()[size_t(i)].key;
     EXPECT_TRUE(back.entries == doc.entries);
     EXPECT_EQ(back.entries.at(0).title, "Titel 0");
@@ -119,7 +119,8 @@ TEST_F(ProjectFileTest, WritesTheDocumentLayout)
     EXPECT_TRUE(text.contains("    <datePublish>20.02.2009</datePublish>\n"));
     EXPECT_TRUE(text.contains("    <publishTime>18:48:05</publishTime>\n"));
     EXPECT_TRUE(text.contains("    <chkGenRSS>-1</chkGenRSS>\n    <chkGenAtom>-1</chkGenAtom>\n"));
-    EXPECT_TRUE(text.contains("    <edtFileNameAtom>atom.xml</edtFileNameAtom>\n    <ItemList />\n"));
+    EXPECT_TRUE(text.contains("    <edtFileNameAtom>atom.xml</edtFileNameAtom>\n"
+                              "    <chkEnclosures>0</chkEnclosures>\n    <ItemList />\n"));
 
     const FeedDocument back = ProjectFile::LoadProjectFile(path());
     EXPECT_EQ(back.time(u"publishTime"), QTime(18, 48, 5)); // to the second
@@ -209,6 +210,19 @@ TEST_F(ProjectFileTest, MissingDuplicateAndForeignElements)
 
     const QByteArray noMonday = edited(doc, [](XmlNode c) { c.removeChild("chkMonday"); });
     EXPECT_THROW(ProjectFile::LoadProjectData(noMonday), ProjectFileError);
+
+    // Files written before the enclosure switch existed read it as off; a
+    // present but broken value still fails.
+    doc.setFlag(u"chkEnclosures", true);
+    EXPECT_TRUE(ProjectFile::LoadProjectData(edited(doc, [](XmlNode) {})).flag(u"chkEnclosures"));
+    const QByteArray older = edited(doc, [](XmlNode c) { c.removeChild("chkEnclosures"); });
+    EXPECT_FALSE(ProjectFile::LoadProjectData(older).flag(u"chkEnclosures"));
+    const QByteArray broken = edited(doc, [](XmlNode c) {
+        c.removeChild("chkEnclosures");
+        c.appendChild("chkEnclosures").setText("ja");
+    });
+    EXPECT_THROW(ProjectFile::LoadProjectData(broken), ProjectFileError);
+    doc.setFlag(u"chkEnclosures", false);
 
     const QByteArray extra = edited(doc, [](XmlNode c) {
         c.appendChild("edtFeedTitle").setText("zweiter");
