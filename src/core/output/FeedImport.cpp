@@ -49,7 +49,7 @@ void Context::readNamespaces(XmlNode root)
     }
     m_ownNamespace = uris.value(rootPrefix);
     // RSS 1.0 keeps its elements in the RSS namespace under an RDF root.
-    if (rootName.endsWith(u"RDF") && uris.contains(QString()))
+    if (rootName.endsWith(u"RDF"))
         m_ownNamespace = uris.value(QString());
     for (auto it = uris.cbegin(); it != uris.cend(); ++it) {
         QString canonical = it.key();
