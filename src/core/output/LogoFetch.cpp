@@ -71,7 +71,7 @@ Download download(const QUrl& url, const QByteArray& accept, qint64 maxBytes, in
         }
     });
     waitFor(reply);
-    if (!tooLarge)
+    if (!tooLarge && reply->isOpen())
         result.body += reply->readAll();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
