@@ -25,6 +25,7 @@ public:
     std::deque<QString> saveFileNames; // "" = cancelled
     std::deque<std::optional<QColor>> colors;
     std::deque<std::optional<QString>> texts;
+    std::deque<std::optional<QString>> feedSources;
 
     QStringList messages;
     QStringList errors;
@@ -62,10 +63,15 @@ public:
         return take(texts, "text input: " + label);
     }
 
+    std::optional<QString> getFeedSource(QWidget*) override
+    {
+        return take(feedSources, QStringLiteral("feed source dialog"));
+    }
+
     bool allAnswersUsed() const
     {
         return answers.empty() && openFileNames.empty() && saveFileNames.empty() &&
-               colors.empty() && texts.empty();
+               colors.empty() && texts.empty() && feedSources.empty();
     }
 
 private:

@@ -37,6 +37,9 @@ public:
     // A one-line text input; nullopt when cancelled.
     virtual std::optional<QString> getText(QWidget* parent, const QString& caption,
                                            const QString& label, const QString& initial) = 0;
+    // A feed to import: a file path or an http/https address; nullopt when
+    // cancelled.
+    virtual std::optional<QString> getFeedSource(QWidget* parent) = 0;
 };
 
 // The real dialogs.
@@ -53,6 +56,7 @@ public:
     std::optional<QColor> getColor(QWidget* parent, const QColor& initial) override;
     std::optional<QString> getText(QWidget* parent, const QString& caption, const QString& label,
                                    const QString& initial) override;
+    std::optional<QString> getFeedSource(QWidget* parent) override;
 
     // "A (*.a)|*.a|B (*.*)|*.*" -> "A (*.a);;B (*.*)"
     static QString toQtFilter(const QString& filter);

@@ -62,6 +62,8 @@ const ActionDef kActions[] = {
      &TForm1::actInfoExecute},
     {"actHelp", "&Hilfe", QKeySequence::UnknownKey, QStyle::SP_MessageBoxQuestion,
      &TForm1::actHelpExecute},
+    {"actImportFeed", "Feed &importieren...", QKeySequence::UnknownKey, QStyle::SP_ArrowDown,
+     &TForm1::actImportFeedExecute},
 };
 
 // A framed panel with its heading; fields go into the returned layout.
@@ -145,6 +147,7 @@ void TForm1::buildMenusAndToolBar()
     file->addAction(act("actNew"));
     file->addSeparator();
     file->addAction(act("actOpen"));
+    file->addAction(act("actImportFeed"));
     file->addAction(act("actSave"));
     file->addAction(act("actSaveAs"));
     file->addSeparator();
@@ -472,6 +475,8 @@ QWidget* TForm1::buildOtherSettingsPage()
     other->addLayout(row({edtGUID, btRefreshGUID}));
     other->addWidget(encodingLabel);
     other->addWidget(cboEncoding);
+    other->addWidget(Controls::checkBox(panelOther, "chkEnclosures",
+                                        QStringLiteral("Anhänge (enclosure) ins RSS schreiben")));
     other->addStretch(1);
 
     auto* layout = new QHBoxLayout(page);
