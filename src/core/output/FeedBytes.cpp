@@ -117,8 +117,9 @@ Scan scan(const QByteArray& utf8)
     const char* const end = p + utf8.size();
     int depth = 0;
     const auto skipPast = [&](const char* marker) {
-        const qsizetype at = utf8.indexOf(marker, p - utf8.constData());
-        p = at < 0 ? end : utf8.constData() + at + qstrlen(marker);
+        const size_t length = std::strlen(marker);
+        const void* at = memmem(p, size_t(end - p), marker, length);
+        p = at ? static_cast<const char*>(at) + length : end;
     };
     const auto entityAt = [&](const char* amp) {
         const char* q = amp + 1;
@@ -134,16 +135,28 @@ Scan scan(const QByteArray& utf8)
             return;
         ++result.undeclaredEntities[QLatin1Char('&') + QString::fromUtf8(name) + QLatin1Char(';')];
     };
+    // Text is skipped with memchr; the next '&' is remembered so that a
+    // document with few of them is not searched again and again.
+    const char* nextAmp = nullptr;
     while (p < end) {
-        if (*p == '&') {
-            entityAt(p);
-            ++p;
-            continue;
+        const char* lt = static_cast<const char*>(std::memchr(p, '<', size_t(end - p)));
+        if (!lt)
+            lt = end;
+        if (!nextAmp || nextAmp < p) {
+            nextAmp = static_cast<const char*>(std::memchr(p, '&', size_t(end - p)));
+            if (!nextAmp)
+                nextAmp = end;
         }
-        if (*p != '<') {
-            ++p;
-            continue;
+        while (nextAmp < lt) {
+            entityAt(nextAmp);
+            const char* from = nextAmp + 1;
+            nextAmp = static_cast<const char*>(std::memchr(from, '&', size_t(end - from)));
+            if (!nextAmp)
+                nextAmp = end;
         }
+        p = lt;
+        if (p >= end)
+            break;
         const qsizetype left = end - p;
         if (left >= 4 && std::memcmp(p, "<!--", 4) == 0) {
             p += 4;

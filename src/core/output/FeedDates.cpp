@@ -78,8 +78,47 @@ QDateTime atOffset(QDate date, QTime time, int offsetMinutes)
 
 } // namespace
 
+// "Mon, 01 Jan 2024 08:00:00 +0100" or "... GMT", as most feeds write it,
+// read without a regular expression: a large feed has thousands of them.
+static std::optional<QDateTime> parseCanonical(QStringView t)
+{
+    if ((t.size() != 29 && t.size() != 31) || t[3] != u',' || t[4] != u' ' || t[7] != u' ' ||
+        t[11] != u' ' || t[16] != u' ' || t[19] != u':' || t[22] != u':' || t[25] != u' ')
+        return std::nullopt;
+    const auto number = [&](int from, int length) {
+        int value = 0;
+        for (int i = from; i < from + length; ++i) {
+            if (!t[i].isDigit())
+                return -1;
+            value = value * 10 + t[i].digitValue();
+        }
+        return value;
+    };
+    const int day = number(5, 2), year = number(12, 4), hour = number(17, 2),
+              minute = number(20, 2), second = number(23, 2);
+    const int month = monthNumber(t.mid(8, 3).toString());
+    int offset = 0;
+    if (t.size() == 29) {
+        if (t.mid(26) != u"GMT" && t.mid(26) != u"UTC")
+            return std::nullopt;
+    } else {
+        const int hh = number(27, 2), mm = number(29, 2);
+        if ((t[26] != u'+' && t[26] != u'-') || hh < 0 || mm < 0 || hh > 23 || mm > 59)
+            return std::nullopt;
+        offset = (hh * 60 + mm) * (t[26] == u'-' ? -1 : 1);
+    }
+    if (day < 0 || year < 0 || hour < 0 || minute < 0 || second < 0 || month == 0)
+        return std::nullopt;
+    const QDateTime moment = atOffset(QDate(year, month, day), QTime(hour, minute, second), offset);
+    if (!moment.isValid())
+        return std::nullopt;
+    return moment;
+}
+
 std::optional<QDateTime> parseRfc822(QStringView input)
 {
+    if (auto moment = parseCanonical(input))
+        return moment;
     // [day name,] d month y [h:m[:s]] [zone] [(comment)]
     static const QRegularExpression form(QStringLiteral(
         "^\\s*(?:[A-Za-z]+\\.?,?\\s*)?(\\d{1,2})[\\s-]+([A-Za-z]{3,})\\.?[\\s-]+(\\d{2,4})"

@@ -6,6 +6,7 @@
 #include "document/uGlobalTools.h"
 
 #include <QRegularExpression>
+#include <cstring>
 
 namespace FeedImportDetail {
 namespace {
@@ -64,17 +65,21 @@ void Context::readNamespaces(XmlNode root)
 
 QString Context::nameOf(XmlNode element)
 {
+    // A feed uses a few dozen names at most; a linear search with strcmp
+    // beats hashing each name of a large feed.
     const char* written = element.utf8Name();
-    const QByteArray key = QByteArray::fromRawData(written, qsizetype(qstrlen(written)));
-    const auto found = m_names.constFind(key);
-    if (found != m_names.cend())
-        return *found;
+    for (const auto& [known, name] : m_names)
+        if (std::strcmp(known.c_str(), written) == 0)
+            return name;
+    const QByteArray key(written);
     const qsizetype colon = key.indexOf(':');
     const QByteArray prefix = colon < 0 ? QByteArray() : key.left(colon);
     const QString local = QString::fromUtf8(colon < 0 ? key : key.mid(colon + 1));
     const QString canonical = m_prefixes.value(prefix, QString::fromUtf8(prefix));
     QString name = canonical.isEmpty() ? local : canonical + u':' + local;
-    m_names.insert(QByteArray(written), name);
+    // Bounded: a hostile feed with endless distinct names stays linear.
+    if (m_names.size() < 256)
+        m_names.emplace_back(std::string(written), name);
     return name;
 }
 
@@ -190,6 +195,14 @@ QString multiLine(const QString& text)
 void splitMailAndName(const QString& text, QString& mail, QString& name)
 {
     const QString t = text.trimmed();
+    // "mail (Name)", the RSS form, without a regular expression.
+    const qsizetype open = t.indexOf(QStringLiteral(" ("));
+    if (open > 0 && t.endsWith(u')') && t.left(open).contains(u'@') &&
+        !t.left(open).contains(u' ')) {
+        mail = t.left(open);
+        name = t.mid(open + 2, t.size() - open - 3).trimmed();
+        return;
+    }
     static const QRegularExpression mailFirst(QStringLiteral("^(\\S+@\\S+)\\s*\\((.*)\\)$"));
     static const QRegularExpression nameFirst(QStringLiteral("^(.*?)\\s*<(\\S+@[^>\\s]+)>$"));
     QRegularExpressionMatch m = mailFirst.match(t);

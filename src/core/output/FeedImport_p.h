@@ -6,6 +6,9 @@
 #include <QHash>
 #include <QList>
 #include <QPair>
+#include <string>
+#include <utility>
+#include <vector>
 
 // Shared by the RSS and Atom readers of the import.
 namespace FeedImportDetail {
@@ -48,7 +51,7 @@ public:
 private:
     QHash<QByteArray, QString> m_prefixes; // as written -> canonical ("" for the feed's own)
     QString m_ownNamespace;
-    QHash<QByteArray, QString> m_names; // qualified name as written -> nameOf
+    std::vector<std::pair<std::string, QString>> m_names; // name as written -> nameOf
     QList<QPair<QString, int>> m_skipped;
     QStringList m_notes;
     QStringList m_badDates;
