@@ -12,6 +12,8 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     python3 python3-pyftpdlib python3-feedparser vsftpd
     xvfb xauth imagemagick curl
+    dpkg-dev file man-db desktop-file-utils appstream libxml2-utils shared-mime-info
+    openbox xdotool
 )
 
 missing=()

@@ -8,7 +8,7 @@ namespace {
 
 using K = SettingKind;
 
-constexpr std::array<ChannelSetting, 63> kSettings{{
+constexpr std::array<ChannelSetting, 64> kSettings{{
     {"edtFeedTitle", K::Text, ""},
     {"edtLink", K::Text, ""},
     {"memoDescription", K::MultiLineText, ""},
@@ -71,6 +71,7 @@ constexpr std::array<ChannelSetting, 63> kSettings{{
     {"chkGenAtom", K::Boolean, "-1"},
     {"edtFileNameRSS", K::Text, "rss.xml"},
     {"edtFileNameAtom", K::Text, "atom.xml"},
+    {"cboFTPProtocol", K::Protocol, "FTP"},
     {"chkEnclosures", K::Boolean, "0"},
 }};
 

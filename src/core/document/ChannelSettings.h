@@ -17,6 +17,7 @@ enum class SettingKind {
     Number,         // whole number, held as the field's text
     Choice,         // one of a fixed list (the language)
     EditableChoice, // a list that also takes free text (the encoding)
+    Protocol,       // a transfer protocol code: "FTP", "FTPS" or "SFTP"
 };
 
 // One channel setting: its key (the control's name and the element name in
@@ -31,8 +32,8 @@ struct ChannelSetting
 
 namespace ChannelSettings {
 
-// All settings in storage order: the 62 of every project file, then the
-// later ones.
+// All settings in storage order: the 62 of the first file format, then the
+// ones added later (a file without them reads their defaults).
 std::span<const ChannelSetting> all();
 // Settings from this index on came later: a project file without their
 // element reads them at their default.

@@ -15,7 +15,7 @@
 // kinds, bool, QDate or QTime for the others.
 using ChannelValue = std::variant<QString, bool, QDate, QTime>;
 
-// One project in memory: the 62 channel settings and the entry list. The
+// One project in memory: the channel settings and the entry list. The
 // main window copies its fields into one to save or build, and fills its
 // fields from one that was read completely.
 class FeedDocument

@@ -1,7 +1,10 @@
 #include "ProjectFile.h"
 
+#include "ftp/RemoteSession.h"
 #include "platform/BooleanText.h"
 #include "platform/RegionalSettings.h"
+
+#include <QFileInfo>
 
 #include <functional>
 
@@ -45,6 +48,9 @@ ChannelValue decodeValue(SettingKind kind, const QString& text)
         return decodeDate(text);
     case SettingKind::Time:
         return decodeTime(text);
+    case SettingKind::Protocol:
+        // Missing (older files) or unknown: plain FTP, as before.
+        return protocolCode(protocolFromCode(text));
     default:
         return text;
     }
@@ -125,7 +131,9 @@ bool decodeBoolean(const QString& text)
     throw ProjectFileError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
 }
 
-void SaveProjectFile(const FeedDocument& document, const QString& path)
+namespace {
+
+XmlDocument projectXml(const FeedDocument& document)
 {
     XmlDocument xml;
     XmlNode root = xml.createRoot(QStringLiteral("xml"));
@@ -141,8 +149,21 @@ void SaveProjectFile(const FeedDocument& document, const QString& path)
     XmlNode itemList = content.appendChild("ItemList");
     for (int i = 0; i < document.entries.size(); ++i)
         document.entries.at(i).SaveToXmlNode(itemList.appendChild("entries"));
+    return xml;
+}
 
-    xml.save(path);
+} // namespace
+
+void SaveProjectFile(const FeedDocument& document, const QString& path)
+{
+    // The file holds the FTP password: a new one is for its owner only,
+    // while QSaveFile keeps the mode of a file it replaces.
+    projectXml(document).save(path, !QFileInfo::exists(path));
+}
+
+QByteArray ProjectData(const FeedDocument& document)
+{
+    return projectXml(document).toUtf8();
 }
 
 FeedDocument LoadProjectFile(const QString& path)

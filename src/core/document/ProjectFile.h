@@ -22,8 +22,11 @@ public:
 namespace ProjectFile {
 
 // Writes the project through QSaveFile; throws Error when the file cannot be
-// written, leaving an existing file as it was.
+// written, leaving an existing file as it was. A new file is made readable
+// by its owner only (it holds the FTP password); a replaced one keeps its mode.
 void SaveProjectFile(const FeedDocument& document, const QString& path);
+// The bytes SaveProjectFile writes.
+QByteArray ProjectData(const FeedDocument& document);
 
 // Reads the whole file into a fresh document; throws ProjectFileError when
 // any part cannot be read, so the caller never gets half a project.

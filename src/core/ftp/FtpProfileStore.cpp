@@ -51,6 +51,7 @@ LoadResult load(const QString& path)
             }
             p.passiv = *flag;
         }
+        p.protokoll = protocolFromCode(childText(child, "protokoll"));
         result.profiles.push_back(std::move(p));
     }
     result.error = problems.join(u'\n');
@@ -76,6 +77,7 @@ void save(const std::vector<TFtpProfile>& profiles, const QString& path, bool ke
         node.appendChild("benutzername").setText(p.benutzername);
         node.appendChild("passwort").setText(p.passwort);
         node.appendChild("passiv").setText(BooleanText::write(p.passiv));
+        node.appendChild("protokoll").setText(protocolCode(p.protokoll));
     }
     xml.save(path, true);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RemoteSession.h"
+
 #include <QString>
 
 #include <optional>
@@ -15,6 +17,7 @@ public:
     QString benutzername;
     QString passwort; // plain text, as the user typed it
     bool passiv = false;
+    RemoteProtocol protokoll = RemoteProtocol::Ftp;
 
     bool operator==(const TFtpProfile&) const = default;
 };
@@ -34,7 +37,7 @@ struct LoadResult
 };
 
 // Reads the store. A missing file is an empty store. A profile that lacks
-// an element gets that field empty (passive off); a profile whose passive
+// an element gets that field empty (passive off, protocol FTP); a profile whose passive
 // text is no Boolean is skipped and reported, the others still load.
 LoadResult load(const QString& path);
 

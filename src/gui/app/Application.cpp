@@ -4,6 +4,7 @@
 #include "uMain.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -18,14 +19,31 @@ bool installGermanQtTranslation()
     return QCoreApplication::installTranslator(&translator);
 }
 
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/tavistrel-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+void setApplicationIdentity()
+{
+    QApplication::setApplicationName(QStringLiteral("Tavistrel"));
+    QApplication::setWindowIcon(applicationIcon());
+    // Lets the desktop match the windows to tavistrel.desktop.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tavistrel"));
+}
+
 int runGui(int& argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tavistrel"));
+    setApplicationIdentity();
     installGermanQtTranslation();
 
     QtUserInteraction ui;
     TForm1::Options options;
+    options.recoveryInterval = std::chrono::minutes(2);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1)
         options.startupFile = arguments.at(1);

@@ -7,3 +7,10 @@ int runGui(int& argc, char** argv);
 // "Ja", "Nein", "Abbrechen". False when the translation is not installed;
 // the program then runs with Qt's English texts.
 bool installGermanQtTranslation();
+
+class QIcon;
+
+// The program icon in every size it comes in.
+QIcon applicationIcon();
+// Name, icon and desktop entry of the program, for every window it opens.
+void setApplicationIdentity();

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -124,6 +125,40 @@ QTextBrowser* helpBrowser(QWidget* parent)
     browser->setOpenExternalLinks(true);
     browser->setFocusPolicy(Qt::NoFocus);
     return browser;
+}
+
+QComboBox* protocolBox(QWidget* parent, const char* name)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    for (RemoteProtocol p : {RemoteProtocol::Ftp, RemoteProtocol::Ftps, RemoteProtocol::Sftp})
+        box->addItem(protocolCaption(p), protocolCode(p));
+    return box;
+}
+
+RemoteProtocol protocolOf(const QComboBox* box)
+{
+    return protocolFromCode(box->currentData().toString());
+}
+
+void setProtocol(QComboBox* box, RemoteProtocol protocol)
+{
+    box->setCurrentIndex(box->findData(protocolCode(protocol)));
+}
+
+void followProtocol(QComboBox* box, QLineEdit* port, QCheckBox* passive)
+{
+    const auto follow = [box, port, passive] {
+        const RemoteProtocol protocol = protocolOf(box);
+        const bool ssh = protocol == RemoteProtocol::Sftp;
+        const QString other = QString::number(defaultPort(ssh ? RemoteProtocol::Ftp
+                                                              : RemoteProtocol::Sftp));
+        if (port->text() == other)
+            port->setText(QString::number(defaultPort(protocol)));
+        passive->setEnabled(!ssh);
+    };
+    QObject::connect(box, &QComboBox::currentIndexChanged, port, follow);
+    follow();
 }
 
 QString memoText(const QPlainTextEdit* memo)

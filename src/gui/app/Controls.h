@@ -1,9 +1,12 @@
 #pragma once
 
+#include "ftp/RemoteSession.h"
+
 #include <QString>
 #include <QTime>
 
 class QCheckBox;
+class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -34,6 +37,15 @@ QLabel* label(QWidget* parent, const QString& text, QWidget* buddy = nullptr);
 // Bold 12-point Arial with a small icon in front: the heading of a panel.
 QWidget* heading(QWidget* parent, const QString& text);
 QTextBrowser* helpBrowser(QWidget* parent);
+
+// The transfer protocol drop-down: the captions shown, the codes kept.
+QComboBox* protocolBox(QWidget* parent, const char* name);
+RemoteProtocol protocolOf(const QComboBox* box);
+void setProtocol(QComboBox* box, RemoteProtocol protocol);
+// Keeps port and passive box in step with the protocol box: a port that holds
+// the other protocol's default ("21" or "22") follows the change; the passive
+// box means nothing to SFTP and is disabled there.
+void followProtocol(QComboBox* box, QLineEdit* port, QCheckBox* passive);
 
 // Multi-line fields hold CR LF between lines; the widget uses LF.
 QString memoText(const QPlainTextEdit* memo);

@@ -8,6 +8,8 @@
 #include "htmledit/uHtmlTools.h"
 #include "output/Rss20.h"
 #include "platform/Folders.h"
+#include "platform/RecentFiles.h"
+#include "platform/RecoveryStore.h"
 #include "splash.h"
 #include "uEntryDlg.h"
 
@@ -96,6 +98,7 @@ TForm1::TForm1(UserInteraction& ui, Options options) : m_ui(ui), m_options(std::
     bSaved = false;
     fileName.clear();
     Folders::ensureAppDataFolder();
+    startRecovery();
     // The template is read once here; the first show reads the start-up
     // argument instead of reading the template a second time.
     NewDocument();
@@ -107,6 +110,7 @@ TForm1::~TForm1()
     // Children lose the focus while they are destroyed; this window must not
     // hear of it any more.
     disconnect(qApp, nullptr, this, nullptr);
+    endRecovery();
 }
 
 // --- Bindings -------------------------------------------------------------
@@ -161,6 +165,8 @@ ChannelValue TForm1::channelValue(QStringView key) const
     case SettingKind::Choice:
     case SettingKind::EditableChoice:
         return choiceControl(key)->currentText();
+    case SettingKind::Protocol:
+        return protocolCode(Controls::protocolOf(choiceControl(key)));
     }
     throw std::logic_error("unknown setting kind");
 }
@@ -216,6 +222,9 @@ void TForm1::setChannelValue(QStringView key, const ChannelValue& value)
     case SettingKind::EditableChoice:
         choiceControl(key)->setCurrentText(std::get<QString>(value));
         break;
+    case SettingKind::Protocol:
+        Controls::setProtocol(choiceControl(key), protocolFromCode(std::get<QString>(value)));
+        break;
     }
 }
 
@@ -255,6 +264,8 @@ void TForm1::takeName(const QString& path)
     bSaved = true;
     fileName = path;
     setStatusText(path);
+    markUnchanged();
+    noteRecentFile(path);
 }
 
 bool TForm1::LoadProjectFile(const QString& path)
@@ -292,6 +303,7 @@ void TForm1::NewDocument()
     btPubDateRefreshClick();
     btRefreshLastChangeClick();
     btRefreshGUIDClick();
+    markUnchanged();
 }
 
 UserInteraction::Answer TForm1::AskSaveCurrent()
@@ -366,10 +378,12 @@ void TForm1::closeEvent(QCloseEvent* event)
     // A failed write ends the query with an error: the window stays open.
     bool allow = false;
     runCommand(m_ui, this, [&] { allow = FormCloseQuery(); });
-    if (allow)
+    if (allow) {
+        endRecovery();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -385,6 +399,10 @@ void TForm1::FormShow()
 {
     if (!m_options.startupFile.isEmpty())
         openProject(m_options.startupFile);
+    // After the window has painted, so the question has its window behind it.
+    QMetaObject::invokeMethod(
+        this, [this] { runCommand(m_ui, this, [this] { offerRecoveryCopies(); }); },
+        Qt::QueuedConnection);
 }
 
 void TForm1::openDroppedFiles(const QStringList& paths)

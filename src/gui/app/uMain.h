@@ -7,7 +7,9 @@
 #include <QDateTime>
 #include <QHash>
 #include <QMainWindow>
+#include <chrono>
 #include <functional>
+#include <memory>
 
 class QAbstractButton;
 class QAction;
@@ -26,6 +28,10 @@ class QTimeEdit;
 class QDialog;
 class TfrmEntry;
 class TfrmFTPLog;
+class QMenu;
+class QTimer;
+class RecentFiles;
+class RecoveryStore;
 
 // The main window. It holds the current project: the channel settings live in
 // its controls, each named by its channel key, and the entries in ListField,
@@ -44,6 +50,11 @@ public:
         QString startupFile;
         // The current moment for new dates; tests fix it.
         std::function<QDateTime()> clock;
+        // How often a recovery copy is written while the project differs
+        // from its file; zero: no copies and no offer at start.
+        std::chrono::milliseconds recoveryInterval{0};
+        // Where the copies go; empty: RecoveryStore::defaultFolder().
+        QString recoveryFolder;
     };
 
     explicit TForm1(UserInteraction& ui);
@@ -95,6 +106,24 @@ public:
     void RefreshNewsList();
     // Opens dropped files one after another, each after the save question.
     void openDroppedFiles(const QStringList& paths);
+
+    // Recent files (uMainRecent.cpp): the list behind "Zuletzt geöffnet".
+    const RecentFiles& recentFiles() const { return *m_recent; }
+    // Opens a listed project after the save question.
+    void openRecentFile(const QString& path);
+    void actRecentRemoveMissingExecute();
+    void actRecentClearExecute();
+
+    // Recovery (uMainRecovery.cpp). Writes or removes this window's copy as
+    // the project differs from its file or not; throws when it cannot.
+    void saveRecoveryCopy();
+    // Offers the copies of programs that ended without cleaning up; the
+    // first show does it once its events have been handled.
+    void offerRecoveryCopies();
+    // True when what would be saved differs from what was last opened or saved.
+    bool differsFromFile() const;
+    // This window's copy; empty without recovery.
+    QString recoveryCopyPath() const;
 
     // Commands.
     void actNewExecute();
@@ -174,6 +203,13 @@ private:
     void setStatusText(const QString& text);
     void openProject(const QString& path);
     bool runEntryDialog(TfrmEntry& dialog);
+    void buildRecentMenu(QMenu* fileMenu);
+    void rebuildRecentMenu();
+    void noteRecentFile(const QString& path);
+    void startRecovery();
+    void markUnchanged();
+    void endRecovery();
+    QByteArray projectHash() const;
     void onFocusChanged(QWidget* old, QWidget* now);
     static QStringList localFiles(const QMimeData* data);
 
@@ -183,6 +219,14 @@ private:
     FtpDialogRunner m_runFtpDialog;
     TfrmFTPLog* frmFTPLog = nullptr;
     bool m_shownOnce = false;
+
+    std::unique_ptr<RecentFiles> m_recent;
+    QMenu* mnuRecent = nullptr;
+    std::unique_ptr<RecoveryStore> m_recovery;
+    QTimer* m_recoveryTimer = nullptr;
+    QByteArray m_fileHash;       // of what was last opened or saved
+    QByteArray m_copyHash;       // of the recovery copy on disk
+    bool m_recoveryFailed = false; // reported once until a write succeeds
 
     bool bSaved = false;
     QString fileName;

@@ -8,6 +8,7 @@
 #include "output/Rss20.h"
 #include "platform/Folders.h"
 #include "platform/WholeNumber.h"
+#include "Controls.h"
 #include "uMain.h"
 
 #include <QCheckBox>
@@ -90,6 +91,8 @@ void TForm1::actFTPProfilesExecute()
         return;
     // A profile has no folder: the folder field stays as it is.
     const TFtpProfile& profile = profiles.ServerList[size_t(index)];
+    // The protocol first: its change must not move the profile's port.
+    Controls::setProtocol(choiceControl(u"cboFTPProtocol"), profile.protokoll);
     textControl(u"edtFTPServer")->setText(profile.server);
     textControl(u"edtFTPPort")->setText(profile.port);
     textControl(u"edtFTPUserName")->setText(profile.benutzername);

@@ -148,6 +148,7 @@ void TForm1::buildMenusAndToolBar()
     file->addSeparator();
     file->addAction(act("actOpen"));
     file->addAction(act("actImportFeed"));
+    buildRecentMenu(file);
     file->addAction(act("actSave"));
     file->addAction(act("actSaveAs"));
     file->addSeparator();
@@ -493,6 +494,8 @@ QWidget* TForm1::buildFtpPage()
     QVBoxLayout* ftp = nullptr;
     QFrame* panelFTP = makePanel(page, "panelFTP", QStringLiteral("FTP-Einstellungen"), &ftp);
     auto* edtFTPServer = Controls::lineEdit(panelFTP, "edtFTPServer");
+    QComboBox* cboFTPProtocol = Controls::protocolBox(panelFTP, "cboFTPProtocol");
+    cboFTPProtocol->setToolTip(QStringLiteral("Protokoll"));
     auto* edtFTPPort = Controls::lineEdit(panelFTP, "edtFTPPort");
     edtFTPPort->setText(QStringLiteral("21"));
     edtFTPPort->setFixedWidth(60);
@@ -507,9 +510,10 @@ QWidget* TForm1::buildFtpPage()
     connectCommand(btFTPBrowse, &TForm1::btFTPBrowseClick);
     auto* chkFTPPassive =
         Controls::checkBox(panelFTP, "chkFTPPassive", QStringLiteral("Passiver Modus"));
+    Controls::followProtocol(cboFTPProtocol, edtFTPPort, chkFTPPassive);
 
-    ftp->addWidget(Controls::label(panelFTP, QStringLiteral("FTP-Server / Port:"), edtFTPServer));
-    auto* serverRow = row({edtFTPServer, edtFTPPort, btFtpProfiles});
+    ftp->addWidget(Controls::label(panelFTP, QStringLiteral("Server / Protokoll / Port:"), edtFTPServer));
+    auto* serverRow = row({edtFTPServer, cboFTPProtocol, edtFTPPort, btFtpProfiles});
     serverRow->setStretch(0, 1);
     ftp->addLayout(serverRow);
     ftp->addWidget(Controls::label(panelFTP, QStringLiteral("Benutzername:"), edtFTPUserName));

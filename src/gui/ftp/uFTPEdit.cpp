@@ -1,5 +1,6 @@
 #include "uFTPEdit.h"
 
+#include "app/Controls.h"
 #include "app/UserInteraction.h"
 #include "ftp/FtpPublish.h"
 #include "ftp/IdFTP.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -58,10 +60,13 @@ TfrmFTPEdit::TfrmFTPEdit(UserInteraction& ui, TfrmFTPLog& log, QWidget* owner)
     edtPasswort = field(group, "edtPasswort"); // shown in clear on purpose
     chkPassiv = new QCheckBox(QStringLiteral("Passivmodus?"), group);
     chkPassiv->setObjectName(QStringLiteral("chkPassiv"));
+    cboProtokoll = Controls::protocolBox(group, "cboProtokoll");
+    Controls::followProtocol(cboProtokoll, edtPort, chkPassiv);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Profilname*"), edtProfilName);
     form->addRow(QStringLiteral("Servername*"), edtServername);
+    form->addRow(QStringLiteral("Protokoll"), cboProtokoll);
     form->addRow(QStringLiteral("Port*"), edtPort);
     form->addRow(QStringLiteral("Benutzername*"), edtBenutzername);
     form->addRow(QStringLiteral("Passwort"), edtPasswort);

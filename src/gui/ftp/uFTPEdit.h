@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 class TfrmFTPLog;
@@ -33,6 +34,7 @@ public:
 
     QLineEdit* edtProfilName;
     QLineEdit* edtServername;
+    QComboBox* cboProtokoll;
     QLineEdit* edtPort;
     QLineEdit* edtBenutzername;
     QLineEdit* edtPasswort;

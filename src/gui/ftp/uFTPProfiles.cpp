@@ -1,5 +1,6 @@
 #include "uFTPProfiles.h"
 
+#include "app/Controls.h"
 #include "app/UserInteraction.h"
 #include "platform/Error.h"
 #include "uFTPEdit.h"
@@ -23,11 +24,11 @@ struct Column
     int width;
 };
 
-// A port is a few digits; with a narrow port column all six columns fit the
-// window's width.
+// A port is a few digits and a protocol code a word; with narrow columns for
+// them all seven columns fit the window's width.
 const Column kColumns[] = {
-    {"Profilname", 120},   {"Server", 120},   {"Port", 50},
-    {"Benutzername", 120}, {"Passwort", 120}, {"Passivmodus?", 100},
+    {"Profilname", 120}, {"Server", 120},       {"Port", 50},       {"Benutzername", 120},
+    {"Passwort", 100},   {"Passivmodus?", 90}, {"Protokoll", 70},
 };
 
 QStringList rowTexts(const TFtpProfile& p)
@@ -37,7 +38,8 @@ QStringList rowTexts(const TFtpProfile& p)
             p.port,
             p.benutzername,
             p.passwort.isEmpty() ? QString() : QStringLiteral("******"),
-            p.passiv ? QStringLiteral("x") : QString()};
+            p.passiv ? QStringLiteral("x") : QString(),
+            protocolCode(p.protokoll)};
 }
 
 } // namespace
@@ -111,7 +113,7 @@ TftpProfiles::TftpProfiles(UserInteraction& ui, TfrmFTPLog& log, const QString& 
     layout->setMenuBar(menuBar);
     layout->addWidget(toolBar);
     layout->addWidget(lstFTP, 1);
-    resize(668, 408 + menuBar->sizeHint().height());
+    resize(720, 408 + menuBar->sizeHint().height());
 
     FormCreate();
 }
@@ -179,6 +181,8 @@ void TftpProfiles::selectRow(int row)
 bool TftpProfiles::editProfile(TFtpProfile& profile)
 {
     TfrmFTPEdit editor(m_ui, m_log, this);
+    // The protocol first: its change must not move the profile's port.
+    Controls::setProtocol(editor.cboProtokoll, profile.protokoll);
     editor.edtProfilName->setText(profile.profilname);
     editor.edtServername->setText(profile.server);
     editor.edtPort->setText(profile.port);
@@ -193,6 +197,7 @@ bool TftpProfiles::editProfile(TFtpProfile& profile)
     profile.benutzername = editor.edtBenutzername->text();
     profile.passwort = editor.edtPasswort->text();
     profile.passiv = editor.chkPassiv->isChecked();
+    profile.protokoll = Controls::protocolOf(editor.cboProtokoll);
     return true;
 }
 

@@ -36,7 +36,8 @@ TEST(ChannelSettings, TableHoldsTheSixtyTwoKeysInStorageOrderThenTheLaterOnes)
     EXPECT_STREQ(all[13].key, "chkMonday");
     EXPECT_STREQ(all[43].key, "chkH23");
     EXPECT_STREQ(all[61].key, "edtFileNameAtom");
-    EXPECT_EQ(ChannelSettings::indexOf(u"chkEnclosures"), ChannelSettings::kFirstLaterSetting);
+    EXPECT_STREQ(all[62].key, "cboFTPProtocol");
+    EXPECT_STREQ(all[63].key, "chkEnclosures");
     QSet<QString> keys;
     for (const ChannelSetting& s : all)
         keys.insert(QString::fromLatin1(s.key));

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 class ProjectFileTest : public ::testing::Test
@@ -67,6 +69,9 @@ FeedDocument fullDocument()
         case SettingKind::Number:
             doc.setValue(i, QString::number(-i));
             break;
+        case SettingKind::Protocol:
+            doc.setValue(i, QStringLiteral("SFTP"));
+            break;
         default:
             doc.setValue(i, key + QString::fromUtf8(" Wert äöü <&>"));
             break;
@@ -119,7 +124,9 @@ TEST_F(ProjectFileTest, WritesTheDocumentLayout)
     EXPECT_TRUE(text.contains("    <datePublish>20.02.2009</datePublish>\n"));
     EXPECT_TRUE(text.contains("    <publishTime>18:48:05</publishTime>\n"));
     EXPECT_TRUE(text.contains("    <chkGenRSS>-1</chkGenRSS>\n    <chkGenAtom>-1</chkGenAtom>\n"));
+    // The settings added later follow the first 62, before the entries.
     EXPECT_TRUE(text.contains("    <edtFileNameAtom>atom.xml</edtFileNameAtom>\n"
+                              "    <cboFTPProtocol>FTP</cboFTPProtocol>\n"
                               "    <chkEnclosures>0</chkEnclosures>\n    <ItemList />\n"));
 
     const FeedDocument back = ProjectFile::LoadProjectFile(path());
@@ -334,4 +341,56 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFileAndReports)
     EXPECT_EQ(bytes(path()), before);
 }
 
+// The file holds the FTP password: a new file is for its owner alone, a
+// replaced one keeps the mode its owner gave it.
+TEST_F(ProjectFileTest, NewFilesAreOwnerOnlyAndReplacedFilesKeepTheirMode)
+{
+    const auto modeOf = [](const QString& file) {
+        struct stat st {};
+        EXPECT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+        return st.st_mode & 0777;
+    };
+    const mode_t oldMask = ::umask(022);
+    ProjectFile::SaveProjectFile(fullDocument(), path("new.tvst"));
+    EXPECT_EQ(modeOf(path("new.tvst")), 0600u);
+    for (const mode_t mode : {0644u, 0640u, 0600u}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(path("new.tvst")).constData(), mode), 0);
+        ProjectFile::SaveProjectFile(FeedDocument(), path("new.tvst"));
+        EXPECT_EQ(modeOf(path("new.tvst")), mode);
+    }
+    ::umask(oldMask);
+}
+
+TEST_F(ProjectFileTest, ProjectDataIsWhatTheFileHolds)
+{
+    ProjectFile::SaveProjectFile(fullDocument(), path());
+    EXPECT_EQ(ProjectFile::ProjectData(fullDocument()), bytes(path()));
+}
+
 } // namespace
+
+// The protocol element came later: files without it, and hand-edited ones
+// with an unknown code, publish by plain FTP as they always did.
+TEST_F(ProjectFileTest, ProtocolReadsAsFtpWhenMissingOrUnknown)
+{
+    struct Case
+    {
+        const char* stored; // nullptr: no element
+        const char* read;
+    };
+    const Case cases[] = {
+        {nullptr, "FTP"}, {"", "FTP"},         {"FTP", "FTP"},   {"FTPS", "FTPS"},
+        {"SFTP", "SFTP"}, {"Gopher", "FTP"},   {"sftp", "FTP"},
+    };
+    for (const Case& c : cases) {
+        const QByteArray data = edited(FeedDocument(), [&](XmlNode content) {
+            XmlNode element = content.findChild("cboFTPProtocol");
+            if (c.stored)
+                element.setText(QString::fromLatin1(c.stored));
+            else
+                content.removeChild(QStringLiteral("cboFTPProtocol"));
+        });
+        EXPECT_EQ(ProjectFile::LoadProjectData(data).text(u"cboFTPProtocol"), c.read)
+            << (c.stored ? c.stored : "(missing)");
+    }
+}

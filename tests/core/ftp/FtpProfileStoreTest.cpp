@@ -32,8 +32,8 @@ protected:
 TEST_F(FtpProfileStoreTest, RoundTripKeepsEveryFieldAsTyped)
 {
     const std::vector<TFtpProfile> profiles = {
-        {"Haupt", "ftp.example.org", "021", "anna", "p&ss<w>rd\"'", true},
-        {"Zweit", "10.0.0.1", " 21", "bob", "", false},
+        {"Haupt", "ftp.example.org", "021", "anna", "p&ss<w>rd\"'", true, RemoteProtocol::Ftps},
+        {"Zweit", "10.0.0.1", " 21", "bob", "", false, RemoteProtocol::Sftp},
         {"", "", "", "", "", false},
     };
     FtpProfileStore::save(profiles, path(), false);
@@ -43,7 +43,7 @@ TEST_F(FtpProfileStoreTest, RoundTripKeepsEveryFieldAsTyped)
 
     const QByteArray text = read(path());
     EXPECT_TRUE(text.startsWith("<xml>\n  <profiles>\n    <profile>\n      <profilename>Haupt</profilename>\n"));
-    EXPECT_TRUE(text.contains("<passwort>p&amp;ss&lt;w&gt;rd\"'</passwort>\n      <passiv>-1</passiv>"));
+    EXPECT_TRUE(text.contains("<passwort>p&amp;ss&lt;w&gt;rd\"'</passwort>\n      <passiv>-1</passiv>\n      <protokoll>FTPS</protokoll>\n"));
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -75,15 +75,17 @@ TEST_F(FtpProfileStoreTest, PassiveTextRule)
 TEST_F(FtpProfileStoreTest, HandWrittenStoresLoadWhatTheyCan)
 {
     write("<daten><profiles>\n"
-          "  <profile><profilename>a</profilename><passiv>true</passiv></profile>\n"
+          "  <profile><profilename>a</profilename><passiv>true</passiv><protokoll>SFTP</protokoll></profile>\n"
           "  <!-- comment -->\n"
           "  <profile><profilename>kaputt</profilename><passiv>ja</passiv></profile>\n"
-          "  <eintrag><server>s</server><port>021</port></eintrag>\n"
+          "  <eintrag><server>s</server><port>021</port><protokoll>Telnet</protokoll></eintrag>\n"
           "</profiles></daten>");
     const auto result = FtpProfileStore::load(path());
     ASSERT_EQ(result.profiles.size(), 2u);
     EXPECT_EQ(result.profiles[0].profilname, "a");
     EXPECT_TRUE(result.profiles[0].passiv);
+    EXPECT_EQ(result.profiles[0].protokoll, RemoteProtocol::Sftp);
+    EXPECT_EQ(result.profiles[1].protokoll, RemoteProtocol::Ftp); // unknown code
     EXPECT_EQ(result.profiles[1].server, "s");
     EXPECT_EQ(result.profiles[1].port, "021");
     EXPECT_FALSE(result.profiles[1].passiv);

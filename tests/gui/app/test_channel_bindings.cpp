@@ -34,6 +34,8 @@ ChannelValue unusualValue(const ChannelSetting& setting, int i)
         return QStringLiteral("Icelandic is]");
     case SettingKind::EditableChoice:
         return QStringLiteral("Freitext-Kodierung");
+    case SettingKind::Protocol:
+        return QStringLiteral("SFTP");
     }
     return {};
 }
@@ -75,6 +77,11 @@ TEST_F(MainWindowTest, ControlsHaveTheKindsTheirSettingsNeed)
             if (control)
                 EXPECT_EQ(form->choiceControl(key)->isEditable(),
                           s.kind == SettingKind::EditableChoice);
+            break;
+        case SettingKind::Protocol:
+            control = form->choiceControl(key);
+            if (control)
+                EXPECT_FALSE(form->choiceControl(key)->isEditable());
             break;
         }
         ASSERT_NE(control, nullptr);

@@ -1,11 +1,15 @@
 // The profiles window through the main window: new, edit, delete, take-over,
 // and its store, read when the window is made and written when it closes.
 
+#include "app/Controls.h"
 #include "FtpGuiFixture.h"
 #include "ftp/FtpProfileStore.h"
 #include "ftp/uFTPEdit.h"
 #include "ftp/uFTPProfiles.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QTableWidget>
 
 namespace {
@@ -78,11 +82,12 @@ TEST_F(ProfilesTest, NewEditDeleteAndTakeOver)
             return h;
         }();
         EXPECT_EQ(headers, QStringList({"Profilname", "Server", "Port", "Benutzername", "Passwort",
-                                        "Passivmodus?"}));
+                                        "Passivmodus?", "Protokoll"}));
         // Neu starts with port 21 and passive off.
         p.setEditorRunner([](TfrmFTPEdit& e) {
             EXPECT_EQ(e.edtPort->text(), QStringLiteral("21"));
             EXPECT_FALSE(e.chkPassiv->isChecked());
+            Controls::setProtocol(e.cboProtokoll, RemoteProtocol::Ftps);
             fillProfile(e, "Heim", "ftp.heim.example", "021", "anna", "a&b<c>\"x", true);
             e.btOKClick();
             return e.result();
@@ -98,8 +103,8 @@ TEST_F(ProfilesTest, NewEditDeleteAndTakeOver)
         p.actNewExecute();
         ASSERT_EQ(rows(p), 2);
         EXPECT_EQ(row(p, 0),
-                  QStringList({"Heim", "ftp.heim.example", "021", "anna", "******", "x"}));
-        EXPECT_EQ(row(p, 1), QStringList({"Büro", "ftp.buero", "2121", "bob", "", ""}));
+                  QStringList({"Heim", "ftp.heim.example", "021", "anna", "******", "x", "FTPS"}));
+        EXPECT_EQ(row(p, 1), QStringList({"Büro", "ftp.buero", "2121", "bob", "", "", "FTP"}));
 
         // Bearbeiten without a selection does nothing; with one it shows the profile.
         p.actEditExecute();
@@ -138,12 +143,14 @@ TEST_F(ProfilesTest, NewEditDeleteAndTakeOver)
     EXPECT_EQ(field("edtFTPPassword"), QStringLiteral("a&b<c>\"x"));
     EXPECT_TRUE(form->checkControl(u"chkFTPPassive")->isChecked());
     EXPECT_EQ(field("edtFTPFolder"), QStringLiteral("/bleibt"));
+    EXPECT_EQ(Controls::protocolOf(form->choiceControl(u"cboFTPProtocol")), RemoteProtocol::Ftps);
 
     // The next window reads what this one wrote.
     openProfiles([&](TftpProfiles& p) {
         ASSERT_EQ(p.ServerList.size(), 1u);
         EXPECT_EQ(p.ServerList[0],
-                  (TFtpProfile{"Heim", "ftp.heim.example", "021", "anna", "a&b<c>\"x", true}));
+                  (TFtpProfile{"Heim", "ftp.heim.example", "021", "anna", "a&b<c>\"x", true,
+                               RemoteProtocol::Ftps}));
         p.actExitExecute();
     });
     EXPECT_EQ(QFile::permissions(storePath()) & 0x0077, 0); // owner only
@@ -151,9 +158,9 @@ TEST_F(ProfilesTest, NewEditDeleteAndTakeOver)
 
 TEST_F(ProfilesTest, ExitAndDoubleClick)
 {
-    FtpProfileStore::save(
-        {{"A", "a.example", "21", "a", "", false}, {"B", "b.example", "22", "b", "pw", true}},
-        storePath(), false);
+    FtpProfileStore::save({{"A", "a.example", "21", "a", "", false},
+                           {"B", "b.example", "22", "b", "pw", true, RemoteProtocol::Sftp}},
+                          storePath(), false);
     // Verlassen keeps the main window's fields, even with a row selected.
     form->textControl(u"edtFTPServer")->setText(QStringLiteral("vorher"));
     openProfiles([](TftpProfiles& p) {
@@ -170,6 +177,53 @@ TEST_F(ProfilesTest, ExitAndDoubleClick)
     });
     EXPECT_EQ(field("edtFTPServer"), QStringLiteral("b.example"));
     EXPECT_EQ(field("edtFTPPort"), QStringLiteral("22"));
+    EXPECT_EQ(Controls::protocolOf(form->choiceControl(u"cboFTPProtocol")), RemoteProtocol::Sftp);
+}
+
+// The main window's FTP tab and the profile editor: a port at the other
+// protocol's default follows the protocol, any other port stays; the passive
+// box is off limits for SFTP.
+TEST_F(ProfilesTest, PortAndPassiveFollowTheProtocol)
+{
+    struct Case
+    {
+        RemoteProtocol from;
+        const char* portBefore;
+        RemoteProtocol to;
+        const char* portAfter;
+    };
+    const Case cases[] = {
+        {RemoteProtocol::Ftp, "21", RemoteProtocol::Sftp, "22"},
+        {RemoteProtocol::Sftp, "22", RemoteProtocol::Ftps, "21"},
+        {RemoteProtocol::Ftps, "21", RemoteProtocol::Ftp, "21"},
+        {RemoteProtocol::Ftp, "2121", RemoteProtocol::Sftp, "2121"},
+        {RemoteProtocol::Sftp, "2222", RemoteProtocol::Ftp, "2222"},
+        {RemoteProtocol::Ftp, "22", RemoteProtocol::Sftp, "22"},
+    };
+    TfrmFTPLog log(nullptr);
+    TfrmFTPEdit editor(ui, log, nullptr);
+    struct Window
+    {
+        const char* name;
+        QComboBox* protocol;
+        QLineEdit* port;
+        QCheckBox* passive;
+    };
+    const Window windows[] = {
+        {"main window", form->choiceControl(u"cboFTPProtocol"), form->textControl(u"edtFTPPort"),
+         form->checkControl(u"chkFTPPassive")},
+        {"profile editor", editor.cboProtokoll, editor.edtPort, editor.chkPassiv},
+    };
+    for (const Window& w : windows) {
+        for (const Case& c : cases) {
+            Controls::setProtocol(w.protocol, c.from);
+            w.port->setText(QString::fromLatin1(c.portBefore));
+            Controls::setProtocol(w.protocol, c.to);
+            EXPECT_EQ(w.port->text(), QString::fromLatin1(c.portAfter))
+                << w.name << ": " << c.portBefore << " -> " << protocolCode(c.to).toStdString();
+            EXPECT_EQ(w.passive->isEnabled(), c.to != RemoteProtocol::Sftp) << w.name;
+        }
+    }
 }
 
 TEST_F(ProfilesTest, DoubleClickEditsWhenNotChoosing)
