@@ -10,10 +10,12 @@ packages=(
     qt6-translations-l10n qt6-image-formats-plugins
     libpugixml-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    python3 python3-pyftpdlib python3-feedparser vsftpd
+    python3 python3-pyftpdlib python3-openssl python3-feedparser vsftpd openssl
     xvfb xauth imagemagick curl
+    libssh-dev openssh-server openssh-client python3-asyncssh
     dpkg-dev file man-db desktop-file-utils appstream libxml2-utils shared-mime-info
     openbox xdotool
+    clang libclang-rt-dev clang-format
 )
 
 missing=()

@@ -2,17 +2,24 @@
 #include "ImportCommand.h"
 
 #include "document/ProjectFile.h"
-#include "ftp/FtpPublish.h"
-#include "ftp/IdFTP.h"
+#include "ftp/PublishJob.h"
 #include "output/Rss20.h"
+#include "platform/FileAccess.h"
 #include "platform/Folders.h"
 #include "platform/WholeNumber.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <pthread.h>
+#include <thread>
+
+#include <unistd.h>
 
 namespace CommandLine {
 namespace {
@@ -39,7 +46,8 @@ const QString kUsage = QStringLiteral(
     "  tavistrel --export-rss PROJEKT.tvst [AUSGABE.xml]\n"
     "      Schreibt die RSS-Datei des Projekts, ohne ein Fenster zu öffnen. Ohne\n"
     "      AUSGABE landet sie neben dem Projekt, unter dem RSS-Dateinamen des\n"
-    "      Projekts (z. B. rss.xml). Eine bestehende Datei wird ersetzt.\n"
+    "      Projekts (z. B. rss.xml). Eine bestehende Datei wird ersetzt; \"-\" als\n"
+    "      AUSGABE schreibt auf die Standardausgabe.\n"
     "  tavistrel --upload PROJEKT.tvst\n"
     "      Erzeugt die RSS-Datei des Projekts und lädt sie mit den FTP-Einstellungen\n"
     "      des Projekts hoch. Das Protokoll erscheint auf der Standardausgabe.\n"
@@ -72,17 +80,15 @@ int showVersion(const QStringList&)
 // Reads a project file for a headless mode; reports the failure itself.
 std::optional<FeedDocument> readProject(const QString& projectPath)
 {
-    if (!QFileInfo(projectPath).isFile()) {
-        fail(QStringLiteral("Die Projektdatei \"%1\" existiert nicht.").arg(projectPath));
-        return std::nullopt;
-    }
     try {
         return ProjectFile::LoadProjectFile(projectPath);
+    } catch (const ProjectFileUnreadable& e) {
+        fail(e.message());
     } catch (const Error& e) {
         fail(QStringLiteral("Die Projektdatei \"%1\" kann nicht gelesen werden. %2\n(%3)")
                  .arg(projectPath, kNotAProjectFileMessage, e.message()));
-        return std::nullopt;
     }
+    return std::nullopt;
 }
 
 // The RSS file name setting names the file on the FTP server; beside the
@@ -91,6 +97,20 @@ std::optional<FeedDocument> readProject(const QString& projectPath)
 bool isPlainFileName(const QString& name)
 {
     return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/');
+}
+
+int writeRssToStandardOutput(const FeedDocument& document)
+{
+    try {
+        XmlDocument xml;
+        Rss20::BuildRSS20(document, xml);
+        FileAccess::DirectWriter out(STDOUT_FILENO, QStringLiteral("Standardausgabe"));
+        xml.writeTo(out);
+    } catch (const Error& e) {
+        fail(e.message());
+        return kFailure;
+    }
+    return kSuccess;
 }
 
 int exportRss(const QStringList& args)
@@ -119,7 +139,19 @@ int exportRss(const QStringList& args)
             return kUsageError;
         }
         outPath = QFileInfo(projectPath).absoluteDir().filePath(name);
+        // A foreign project's RSS file name must not replace a project beside it.
+        if (name.endsWith(QStringLiteral(".tvst"), Qt::CaseInsensitive) ||
+            ProjectFile::looksLikeProjectFile(outPath)) {
+            fail(QStringLiteral("Der RSS-Dateiname \"%1\" des Projekts \"%2\" bezeichnet eine "
+                                "Projektdatei; sie wird nicht überschrieben. Bitte eine "
+                                "Ausgabedatei angeben.")
+                     .arg(name, projectPath));
+            return kUsageError;
+        }
     }
+
+    if (outPath == u"-")
+        return writeRssToStandardOutput(document);
 
     // Replacing the project with its own feed would lose the project.
     if (QFileInfo(outPath).canonicalFilePath() == QFileInfo(projectPath).canonicalFilePath()) {
@@ -140,23 +172,42 @@ int exportRss(const QStringList& args)
     return kSuccess;
 }
 
-// The checks of the editor's upload, with its messages.
-QString uploadSettingsProblem(const FeedDocument& document)
+// Ctrl+C (SIGINT) and SIGTERM while it lives call `onSignal` on a thread
+// of its own, so the upload can clean up and end on its own terms.
+class InterruptWatch
 {
-    if (document.text(u"edtFTPServer").isEmpty())
-        return QStringLiteral("Fehler: Kein FTP-Server angegeben. Bitte geben Sie einen "
-                              "FTP-Server an.");
-    if (document.text(u"edtFileNameRSS").isEmpty())
-        return QStringLiteral("Fehler: Kein RSS-Dateiname angeben. Bitte geben Sie eine "
-                              "RSS-Datei für den FTP-Upload an.");
-    if (!WholeNumber::isWholeNumber(document.text(u"edtFTPPort")))
-        return QStringLiteral("Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.");
-    return {};
-}
+public:
+    explicit InterruptWatch(std::function<void()> onSignal)
+    {
+        sigemptyset(&m_signals);
+        sigaddset(&m_signals, SIGINT);
+        sigaddset(&m_signals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &m_signals, &m_previous);
+        m_thread = std::thread([this, onSignal = std::move(onSignal)] {
+            const timespec tick{0, 100 * 1000 * 1000};
+            while (!m_done.load()) {
+                if (sigtimedwait(&m_signals, nullptr, &tick) > 0)
+                    onSignal();
+            }
+        });
+    }
+    ~InterruptWatch()
+    {
+        m_done.store(true);
+        m_thread.join();
+        pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+
+private:
+    sigset_t m_signals, m_previous;
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
 
 // Builds the project's RSS file and uploads it with the project's FTP
 // settings. The log goes to standard output as the editor's log window shows
-// it (the password never appears); 0 only when the file was stored.
+// it (the password never appears); 0 only when the file was stored. Never
+// asks: an untrusted server ends it with its fingerprint in the message.
 int upload(const QStringList& args)
 {
     if (args.size() != 1) {
@@ -167,26 +218,23 @@ int upload(const QStringList& args)
     const std::optional<FeedDocument> document = readProject(args[0]);
     if (!document)
         return kFailure;
-    if (const QString problem = uploadSettingsProblem(*document); !problem.isEmpty()) {
+    const FtpPublish::Settings settings = FtpPublish::settingsFromDocument(*document);
+    if (const QString problem = FtpPublish::uploadSettingsProblem(settings); !problem.isEmpty()) {
         fail(problem);
         return kFailure;
     }
-    FtpPublish::Settings settings;
-    settings.host = document->text(u"edtFTPServer");
-    settings.port = document->text(u"edtFTPPort");
-    settings.username = document->text(u"edtFTPUserName");
-    settings.password = document->text(u"edtFTPPassword");
-    settings.passive = document->flag(u"chkFTPPassive");
-    settings.folder = document->text(u"edtFTPFolder");
-    settings.remoteName = document->text(u"edtFileNameRSS");
     try {
         const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
         Rss20::GenerateRSS20(*document, path);
-        TIdFTP ftp;
-        const bool stored = FtpPublish::UploadRSSFile(ftp, settings, path, [](const QString& line) {
+        PublishJob job(settings, [](const QString& line) {
             print(stdout, line);
             std::fflush(stdout);
         });
+        bool stored = false;
+        {
+            InterruptWatch watch([&job] { job.abort(); });
+            stored = job.upload(path);
+        }
         return stored ? kSuccess : kFailure;
     } catch (const Error& e) {
         fail(e.message());
@@ -221,13 +269,18 @@ const Mode* findMode(const char* option)
 
 bool isHeadless(int argc, char** argv)
 {
-    return argc >= 2 && findMode(argv[1]) != nullptr;
+    // An unknown "--" option is answered here too, never taken for a project.
+    return argc >= 2 && (findMode(argv[1]) != nullptr || std::strncmp(argv[1], "--", 2) == 0);
 }
 
 int run(const QStringList& arguments)
 {
     const Mode* mode =
         arguments.size() >= 2 ? findMode(arguments[1].toUtf8().constData()) : nullptr;
+    if (!mode && arguments.size() >= 2 && arguments[1].startsWith(u"--")) {
+        fail(QStringLiteral("Unbekannte Option \"%1\". Hilfe: tavistrel --help").arg(arguments[1]));
+        return kUsageError;
+    }
     if (!mode) {
         fail(QStringLiteral("Unbekannter Aufruf. Hilfe: tavistrel --help"));
         return kUsageError;

@@ -26,10 +26,12 @@ public:
     std::deque<std::optional<QColor>> colors;
     std::deque<std::optional<QString>> texts;
     std::deque<std::optional<QString>> feedSources;
+    std::deque<bool> trustAnswers;
 
     QStringList messages;
     QStringList errors;
     std::vector<Question> questions;
+    std::vector<TrustQuestion> trustQuestions;
     QStringList saveFilters, saveSuffixes, proposedNames, openFilters;
 
     void showMessage(QWidget*, const QString& text) override { messages << text; }
@@ -66,12 +68,16 @@ public:
     std::optional<QString> getFeedSource(QWidget*) override
     {
         return take(feedSources, QStringLiteral("feed source dialog"));
+    bool askTrust(QWidget*, const TrustQuestion& question) override
+    {
+        trustQuestions.push_back(question);
+        return take(trustAnswers, "trust question: " + question.host);
     }
 
     bool allAnswersUsed() const
     {
         return answers.empty() && openFileNames.empty() && saveFileNames.empty() &&
-               colors.empty() && texts.empty() && feedSources.empty();
+               colors.empty() && texts.empty() && feedSources.empty() && trustAnswers.empty();
     }
 
 private:

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpServer>
+#include <QTemporaryFile>
 #include <QTcpSocket>
 #include <QThread>
 #include <unistd.h>
@@ -44,7 +45,8 @@ FtpServerProcess::~FtpServerProcess()
 }
 
 bool FtpServerProcess::startPyftpdlib(const QString& home, const QString& user,
-                                      const QString& password, QString* failure)
+                                      const QString& password, QString* failure,
+                                      const QStringList& options)
 {
     const QString python = pythonWithPyftpdlib();
     if (python.isEmpty()) {
@@ -53,8 +55,14 @@ bool FtpServerProcess::startPyftpdlib(const QString& home, const QString& user,
     }
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
-    m_process->start(python, {QStringLiteral(TAVISTREL_TEST_SUPPORT_DIR "/pyftpd_server.py"), home,
-                              user, password});
+    // The command log is read while the test's thread runs no event loop.
+    m_logFile = std::make_unique<QTemporaryFile>();
+    m_logFile->open();
+    m_process->setStandardErrorFile(m_logFile->fileName());
+    m_process->start(python, QStringList{QStringLiteral(TAVISTREL_TEST_SUPPORT_DIR
+                                                        "/pyftpd_server.py"),
+                                         home, user, password} +
+                                 options);
     QElapsedTimer waited;
     waited.start();
     QByteArray out;
@@ -66,13 +74,14 @@ bool FtpServerProcess::startPyftpdlib(const QString& home, const QString& user,
     m_port = quint16(out.trimmed().toUInt());
     if (m_port == 0) {
         *failure = QStringLiteral("pyftpdlib did not start: ") +
-                   QString::fromLocal8Bit(m_process->readAllStandardError());
+                   QString::fromLocal8Bit(m_logFile->readAll());
         return false;
     }
     return waitUntilAccepting(failure);
 }
 
-bool FtpServerProcess::startVsftpd(const QString& root, const QString& configDir, QString* failure)
+bool FtpServerProcess::startVsftpd(const QString& root, const QString& configDir, QString* failure,
+                                   const QString& certificate, const QString& key)
 {
     if (::geteuid() != 0) {
         *failure = QStringLiteral("vsftpd needs root");
@@ -104,6 +113,12 @@ bool FtpServerProcess::startVsftpd(const QString& root, const QString& configDir
                      .arg(m_port)
                      .arg(root)
                      .toUtf8());
+    if (!certificate.isEmpty())
+        config.write(QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+                                    "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n"
+                                    "rsa_cert_file=%1\nrsa_private_key_file=%2\n")
+                         .arg(certificate, key)
+                         .toUtf8());
     config.close();
     m_process = std::make_unique<QProcess>();
     m_process->start(binary, {configPath});
@@ -145,4 +160,37 @@ QString FtpServerProcess::makeVsftpdRoot(const QString& top)
     QFile::setPermissions(top, readable);
     QFile::setPermissions(root + QStringLiteral("/upload"), readable | QFileDevice::WriteOther);
     return root;
+}
+
+QStringList FtpServerProcess::receivedCommands()
+{
+    QFile log(m_logFile ? m_logFile->fileName() : QString());
+    const QByteArray output = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+    QStringList commands;
+    for (const QByteArray& line : output.split('\n'))
+        if (line.startsWith("CMD "))
+            commands << QString::fromUtf8(line.mid(4)).trimmed();
+    return commands;
+}
+
+bool FtpServerProcess::makeCertificate(const QString& dir, QString* failure,
+                                       const QString& commonName)
+{
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=%1/O=Tavistrel Test").arg(commonName),
+                   QStringLiteral("-keyout"), dir + QStringLiteral("/key.pem"),
+                   QStringLiteral("-out"), dir + QStringLiteral("/cert.pem")});
+    if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit ||
+        openssl.exitCode() != 0) {
+        *failure = QStringLiteral("openssl could not make a certificate (package openssl): ") +
+                   QString::fromLocal8Bit(openssl.readAllStandardError()) + openssl.errorString();
+        return false;
+    }
+    // vsftpd reads them as root; pyftpdlib as the test's user.
+    return true;
 }

@@ -29,6 +29,10 @@ ScriptedFtpServer::ScriptedFtpServer()
         {"LIST", listing},
         {"MLSD", listing},
         {"STOR", {reply("150 Ready\r\n"), receiveData(), reply("226 Stored\r\n")}},
+        {"SIZE", {reply("213 %SIZE%\r\n")}},
+        {"RNFR", {reply("350 Ready for RNTO\r\n")}},
+        {"RNTO", {reply("250 Renamed\r\n")}},
+        {"DELE", {reply("250 Deleted\r\n")}},
         {"QUIT", {reply("221 Bye\r\n"), closeControl()}},
     };
 }
@@ -141,6 +145,10 @@ void ScriptedFtpServer::serve(QTcpSocket& control)
                     const quint16 p = data.listener->serverPort();
                     bytes.replace("%PORT%",
                                   QByteArray::number(p >> 8) + ',' + QByteArray::number(p & 0xff));
+                }
+                {
+                    const QMutexLocker lock(&m_mutex);
+                    bytes.replace("%SIZE%", QByteArray::number(m_received.size()));
                 }
                 writeAll(control, bytes);
                 break;

@@ -1,10 +1,10 @@
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-
 #include <unistd.h>
 
 int main(int argc, char** argv)
@@ -19,6 +19,12 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
         qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
+    // A temporary folder of this program's own: test programs running side by
+    // side (ctest -j, other checkouts as the same user) would otherwise share
+    // the private temp folder and its upload file.
+    QTemporaryDir temp;
+    if (temp.isValid())
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -4,6 +4,7 @@
 #include "platform/BooleanText.h"
 #include "platform/RegionalSettings.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <functional>
@@ -65,7 +66,7 @@ void readDocument(XmlDocument& xml, FeedDocument& document)
         throw ProjectFileError(QStringLiteral("FileContent fehlt"));
     const XmlNode itemList = content.findChild("ItemList");
     if (!fileInfo || ReadChildText("Prog", fileInfo) != u"Tavistrel")
-        throw ProjectFileError(QStringLiteral("Wrong File"));
+        throw ProjectFileError(QStringLiteral("Die Programmkennung \"Tavistrel\" fehlt"));
 
     const auto settings = ChannelSettings::all();
     for (int i = 0; i < int(settings.size()); ++i) {
@@ -96,6 +97,8 @@ FeedDocument readProject(const std::function<void(XmlDocument&)>& parse)
         readDocument(xml, document);
     } catch (const ProjectFileError&) {
         throw;
+    } catch (const FileAccessError& e) {
+        throw ProjectFileUnreadable(e.message());
     } catch (const Error& e) {
         throw ProjectFileError(e.message());
     }
@@ -128,7 +131,7 @@ bool decodeBoolean(const QString& text)
 {
     if (const auto value = BooleanText::read(text))
         return *value;
-    throw ProjectFileError(QStringLiteral("'%1' is not a valid boolean value").arg(text));
+    throw ProjectFileError(QStringLiteral("\"%1\" ist kein Wahrheitswert").arg(text));
 }
 
 namespace {
@@ -169,6 +172,16 @@ QByteArray ProjectData(const FeedDocument& document)
 FeedDocument LoadProjectFile(const QString& path)
 {
     return readProject([&path](XmlDocument& xml) { xml.load(path); });
+}
+
+bool looksLikeProjectFile(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    // The program's name comes within the first lines of every project.
+    const QByteArray head = file.read(4096);
+    return head.contains("<FileInfo>") && head.contains("<Prog>Tavistrel</Prog>");
 }
 
 FeedDocument LoadProjectData(const QByteArray& data)

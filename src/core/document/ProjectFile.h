@@ -19,6 +19,15 @@ public:
     using Error::Error;
 };
 
+// The file itself cannot be read (missing, a folder, a FIFO, no
+// permission); message() names the file and the cause in German, and the
+// windows show it as it is.
+class ProjectFileUnreadable : public ProjectFileError
+{
+public:
+    using ProjectFileError::ProjectFileError;
+};
+
 namespace ProjectFile {
 
 // Writes the project through QSaveFile; throws Error when the file cannot be
@@ -29,8 +38,11 @@ void SaveProjectFile(const FeedDocument& document, const QString& path);
 QByteArray ProjectData(const FeedDocument& document);
 
 // Reads the whole file into a fresh document; throws ProjectFileError when
-// any part cannot be read, so the caller never gets half a project.
+// any part cannot be read (ProjectFileUnreadable when the file itself
+// cannot), so the caller never gets half a project.
 FeedDocument LoadProjectFile(const QString& path);
+// True for an existing regular file that starts like a project file.
+bool looksLikeProjectFile(const QString& path);
 // The same from the file's bytes.
 FeedDocument LoadProjectData(const QByteArray& data);
 

@@ -2,6 +2,7 @@
 
 #include "FtpListParsers_p.h"
 
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <limits>
 
@@ -58,12 +59,22 @@ int fullYear(int year)
     return year;
 }
 
+// The context's zone offset, unless it is none a real zone can have.
+static std::optional<int> usableOffset(const ListParseContext& context)
+{
+    const auto offset = context.serverUtcOffsetMinutes;
+    constexpr int limit = FtpListParsers::kMaxServerUtcOffsetMinutes;
+    if (offset && *offset >= -limit && *offset <= limit)
+        return offset;
+    return std::nullopt;
+}
+
 QDateTime serverTime(QDate date, QTime time, const ListParseContext& context)
 {
     if (!date.isValid())
         return {};
-    if (context.serverUtcOffsetMinutes)
-        return QDateTime(date, time, QTimeZone(*context.serverUtcOffsetMinutes * 60)).toLocalTime();
+    if (const auto offset = usableOffset(context))
+        return QDateTime(date, time, Qt::UTC).addSecs(-qint64(*offset) * 60).toLocalTime();
     return QDateTime(date, time);
 }
 
@@ -85,8 +96,8 @@ QDateTime yearlessTime(int month, int day, QTime time, const ListParseContext& c
         cachedNowMsecs = context.now.toMSecsSinceEpoch();
         cachedOffset = context.serverUtcOffsetMinutes;
         QDateTime wall = context.now.toLocalTime();
-        if (context.serverUtcOffsetMinutes)
-            wall = context.now.toOffsetFromUtc(*context.serverUtcOffsetMinutes * 60);
+        if (const auto offset = usableOffset(context))
+            wall = context.now.toUTC().addSecs(qint64(*offset) * 60);
         latestAllowed = QDateTime(wall.date(), wall.time(), Qt::UTC).addDays(1);
     }
     int year = latestAllowed.date().year();
@@ -484,6 +495,19 @@ QStringList familyNames()
     for (const auto& family : detail::families)
         names.append(QString::fromLatin1(family.name));
     return names;
+}
+
+std::optional<int> parseSiteZoneReply(const FtpReply& reply)
+{
+    static const QRegularExpression re(QStringLiteral(R"(UTC\s*([+-]?\d+))"));
+    const auto m = re.match(reply.lines.value(0));
+    if (reply.code != 210 || !m.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const int minutes = m.captured(1).toInt(&ok);
+    if (!ok || minutes < -kMaxServerUtcOffsetMinutes || minutes > kMaxServerUtcOffsetMinutes)
+        return std::nullopt;
+    return minutes;
 }
 
 } // namespace FtpListParsers

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FtpReplyReader.h"
 #include "IdFTPListItem.h"
 
 #include <QByteArray>
@@ -36,5 +37,14 @@ TIdFTPListItems parseList(const QStringList& lines, const ListParseContext& cont
 
 // The family names parseList() can report, in the order they are tried.
 QStringList familyNames();
+
+// Real zones lie within a day of UTC; a larger offset is a broken reply and
+// would throw the listing dates out by years.
+constexpr int kMaxServerUtcOffsetMinutes = 24 * 60;
+
+// The server's offset from UTC in a SITE ZONE reply: "210 UTC-300" means its
+// clock runs 300 minutes behind UTC. Nothing for another code, another text
+// or an offset beyond kMaxServerUtcOffsetMinutes.
+std::optional<int> parseSiteZoneReply(const FtpReply& reply);
 
 } // namespace FtpListParsers

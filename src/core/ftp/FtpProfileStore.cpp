@@ -27,7 +27,7 @@ LoadResult load(const QString& path)
     XmlDocument xml;
     try {
         xml.load(path);
-    } catch (const XmlError& e) {
+    } catch (const Error& e) { // unreadable or not XML
         result.error = e.message();
         return result;
     }
@@ -64,7 +64,8 @@ void save(const std::vector<TFtpProfile>& profiles, const QString& path, bool ke
         const QString backup = path + QStringLiteral(".bak");
         QFile::remove(backup);
         if (!QFile::copy(path, backup))
-            throw Error(QStringLiteral("Die Sicherung \"%1\" konnte nicht angelegt werden.").arg(backup));
+            throw EBackupFailed(
+                QStringLiteral("Die Sicherung \"%1\" konnte nicht angelegt werden.").arg(backup));
         QFile::setPermissions(backup, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     XmlDocument xml;

@@ -46,6 +46,13 @@ LoadResult load(const QString& path);
 // profiles that could not be read are never lost. Throws Error.
 void save(const std::vector<TFtpProfile>& profiles, const QString& path, bool keepBackup);
 
+// save() could not make the backup it was asked for; nothing was written.
+class EBackupFailed : public Error
+{
+public:
+    using Error::Error;
+};
+
 // The passive flag's text rule: a number (true unless 0), else "True" or
 // "False" in any case; nullopt for anything else.
 std::optional<bool> parseBoolean(const QString& text);

@@ -12,6 +12,10 @@ QString FtpReply::text() const
 
 namespace {
 constexpr qsizetype kMaxLineBytes = 64 * 1024;
+// A whole reply, multi-line included: a server sending "331-" lines forever
+// must not fill the memory either.
+constexpr qsizetype kMaxReplyBytes = 256 * 1024;
+constexpr qsizetype kMaxReplyLines = 4096;
 } // namespace
 
 static int replyCode(QStringView line)
@@ -38,6 +42,7 @@ void FtpReplyReader::clear()
     m_scanned = 0;
     m_openCode = 0;
     m_openLines.clear();
+    m_openBytes = 0;
 }
 
 std::optional<FtpReply> FtpReplyReader::next()
@@ -69,8 +74,15 @@ std::optional<FtpReply> FtpReplyReader::next()
                 reply.lines.append(line.mid(4));
                 m_openCode = 0;
                 m_openLines.clear();
+                m_openBytes = 0;
                 return reply;
             }
+            m_openBytes += raw.size() + 2;
+            if (m_openBytes > kMaxReplyBytes || m_openLines.size() >= kMaxReplyLines)
+                throw Error(QStringLiteral("Die Antwort des FTP-Servers ist zu lang (mehr als "
+                                           "%1 Zeilen oder %2 KB).")
+                                .arg(kMaxReplyLines)
+                                .arg(kMaxReplyBytes / 1024));
             m_openLines.append(code == m_openCode && separator == u'-' ? line.mid(4) : line);
             continue;
         }
@@ -81,6 +93,7 @@ std::optional<FtpReply> FtpReplyReader::next()
         if (separator == u'-') {
             m_openCode = code;
             m_openLines = {line.mid(4)};
+            m_openBytes = raw.size() + 2;
             continue;
         }
         return FtpReply{code, {line.mid(4)}};

@@ -25,7 +25,8 @@ class FtpReplyReader
 public:
     void feed(const QByteArray& bytes) { m_buffer.append(bytes); }
     // The next complete reply, or nothing while one is still incomplete.
-    // Throws Error on a line that cannot start a reply.
+    // Throws Error on a line that cannot start a reply, and on a reply
+    // longer than 4096 lines or 256 KB.
     std::optional<FtpReply> next();
     // Lines are ISO 8859-1 until the server agreed to UTF-8.
     void setUtf8(bool utf8) { m_utf8 = utf8; }
@@ -39,4 +40,5 @@ private:
     bool m_utf8 = false;
     int m_openCode = 0; // code of an unfinished multi-line reply
     QStringList m_openLines;
+    qsizetype m_openBytes = 0;
 };

@@ -3,7 +3,8 @@
 #include <QFile>
 #include <QHostInfo>
 #include <QRegularExpression>
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <algorithm>
 
 namespace {
@@ -131,6 +132,27 @@ bool TIdFTP::pullControl(int waitMs)
     return true;
 }
 
+std::optional<qint64> TIdFTP::Size(const QString& remoteName)
+{
+    const FtpReply reply = command(QStringLiteral("SIZE %1").arg(remoteName), {});
+    if (reply.code != 213)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 size = reply.lines.value(0).trimmed().toLongLong(&ok);
+    return ok && size >= 0 ? std::optional<qint64>(size) : std::nullopt;
+}
+
+void TIdFTP::Rename(const QString& from, const QString& to)
+{
+    command(QStringLiteral("RNFR %1").arg(from), {350});
+    command(QStringLiteral("RNTO %1").arg(to), {250, 200});
+}
+
+void TIdFTP::Delete(const QString& remoteName)
+{
+    command(QStringLiteral("DELE %1").arg(remoteName), {250, 200});
+}
+
 std::optional<FtpReply> TIdFTP::pollReply()
 {
     if (auto reply = m_reader.next())
@@ -181,15 +203,16 @@ void TIdFTP::openControl(QHostAddress& address, bool& numeric)
             }
         }
         if (address.isNull()) {
-            const QString reason = info.error() != QHostInfo::NoError
-                                       ? info.errorString()
-                                       : QStringLiteral("keine IPv4-Adresse");
+            QString reason = info.error() != QHostInfo::NoError ? info.errorString()
+                                                                : QStringLiteral("keine IPv4-Adresse");
+            if (reason.trimmed().isEmpty())
+                reason = QStringLiteral("unbekannter Rechner");
             throw Error(QStringLiteral("Der Rechnername %1 konnte nicht aufgelöst werden: %2")
                             .arg(Host, reason));
         }
     }
     status(hsConnecting, QStringLiteral("Connecting to %1.").arg(address.toString()));
-    m_control = std::make_unique<QTcpSocket>();
+    m_control = std::make_unique<QSslSocket>();
     m_control->connectToHost(address, Port);
     QElapsedTimer idle;
     idle.start();
@@ -215,7 +238,8 @@ void TIdFTP::Connect()
 {
     if (Connected())
         throw Error(QStringLiteral("Die Verbindung zum FTP-Server besteht bereits."));
-    if (Host.trimmed().isEmpty())
+    // A name of blanks is a name: it fails at the resolution, with its text.
+    if (Host.isEmpty())
         throw EIdHostRequired();
     if (Port == 0)
         throw EIdPortRequired();
@@ -238,18 +262,16 @@ void TIdFTP::Connect()
         command(numeric ? QStringLiteral("HOST [%1]").arg(address.toString())
                         : QStringLiteral("HOST %1").arg(Host),
                 {});
+        if (UseTls)
+            startTls();
         if (AutoLogin) {
             login();
             const FtpReply syst = command(QStringLiteral("SYST"), {});
             if (syst.code != 500 && !syst.lines.isEmpty())
                 m_systemDescription = syst.lines.first();
             if (m_featSiteZone) {
-                // "210 UTC-300": the server's clock runs 300 minutes behind UTC.
                 const FtpReply zone = command(QStringLiteral("SITE ZONE"), {});
-                static const QRegularExpression re(QStringLiteral(R"(UTC\s*([+-]?\d+))"));
-                const auto m = re.match(zone.lines.value(0));
-                if (zone.code == 210 && m.hasMatch())
-                    m_zoneOffsetMinutes = m.captured(1).toInt();
+                m_zoneOffsetMinutes = FtpListParsers::parseSiteZoneReply(zone);
             }
             sendType(TransferType);
         }
@@ -267,6 +289,11 @@ void TIdFTP::login()
         // 332 asks for an account, which is never configured: a reply error too.
         command(QStringLiteral("PASS %1").arg(Password), {230});
     }
+    if (UseTls) {
+        // No buffer for protection (TLS has its own), and data in TLS too.
+        command(QStringLiteral("PBSZ 0"), {200});
+        command(QStringLiteral("PROT P"), {200});
+    }
     readFeatures();
     if (m_featUtf8) {
         // IIS and others switch on "OPTS UTF8 ON"; some servers only know the
@@ -279,6 +306,57 @@ void TIdFTP::login()
         m_reader.setUtf8(true);
     }
     sendType(TransferType);
+}
+
+void TIdFTP::startTls()
+{
+    if (!QSslSocket::supportsSsl())
+        throw Error(QStringLiteral("TLS ist auf diesem System nicht verfügbar; FTPS ist daher "
+                                   "nicht möglich."));
+    const FtpReply auth = command(QStringLiteral("AUTH TLS"), {});
+    if (auth.code != 234)
+        throw Error(QStringLiteral("Der Server lehnt die verschlüsselte Verbindung (AUTH TLS) "
+                                   "ab; das Passwort wurde nicht gesendet. Antwort des "
+                                   "Servers: %1 %2")
+                        .arg(auth.code)
+                        .arg(auth.lines.join(u' ')));
+    status(hsConnected, QStringLiteral("Starting TLS."));
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    // The chain is checked by OnVerifyServer, which also knows the
+    // certificates the user trusted.
+    config.setPeerVerifyMode(QSslSocket::VerifyNone);
+    // Without persistence Qt hands out no session ticket, and servers that
+    // require the data connections to resume the session refuse them.
+    config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    m_control->setSslConfiguration(config);
+    m_control->setPeerVerifyName(Host);
+    m_control->startClientEncryption();
+    waitEncrypted(*m_control, nullptr);
+    if (OnVerifyServer)
+        OnVerifyServer(m_control->peerCertificateChain());
+    status(hsConnected, QStringLiteral("TLS established."));
+}
+
+// The handshake of the control (state null) or a data connection; a data
+// handshake also watches the control connection for a refusal.
+void TIdFTP::waitEncrypted(QSslSocket& socket, TransferState* state)
+{
+    QElapsedTimer idle;
+    idle.start();
+    while (!socket.isEncrypted()) {
+        checkAbort();
+        if (socket.waitForEncrypted(slice(idle, ReadTimeout)))
+            break;
+        if (socket.state() != QAbstractSocket::ConnectedState ||
+            (socket.error() != QAbstractSocket::SocketTimeoutError &&
+             socket.error() != QAbstractSocket::UnknownSocketError))
+            throw Error(QStringLiteral("Der TLS-Verbindungsaufbau ist fehlgeschlagen: %1")
+                            .arg(socket.errorString()));
+        if (state)
+            watchControl(*state);
+        if (idle.elapsed() >= ReadTimeout)
+            throw Error(QStringLiteral("Zeitüberschreitung beim TLS-Verbindungsaufbau."));
+    }
 }
 
 void TIdFTP::readFeatures()

@@ -16,6 +16,8 @@
 #include <optional>
 
 class QFile;
+class QSslCertificate;
+class QSslSocket;
 class QTcpServer;
 class QTcpSocket;
 
@@ -44,7 +46,7 @@ public:
 class EIdHostRequired : public Error
 {
 public:
-    EIdHostRequired() : Error(QString()) {}
+    EIdHostRequired() : Error(QStringLiteral("Kein FTP-Server angegeben.")) {}
 };
 
 // Connect with Port 0; raised before any network activity.
@@ -92,6 +94,19 @@ public:
     bool AutoLogin = true;
     int ReadTimeout = 60000;   // ms without a byte moved before a wait fails
     int ListenTimeout = 10000; // ms the server gets to open an active data connection
+    // Explicit TLS (RFC 4217): AUTH TLS before USER, every data connection in
+    // TLS too, resuming the control connection's session. A server that
+    // refuses AUTH TLS ends Connect before the password is sent.
+    bool UseTls = false;
+    // Called with the server's certificate chain right after the control
+    // connection's handshake, before USER; throws to refuse the server.
+    std::function<void(const QList<QSslCertificate>& chain)> OnVerifyServer;
+    // A listing larger than this fails instead of filling the memory.
+    qint64 MaxListingBytes = 32 * 1024 * 1024;
+    // A transfer that moves fewer than MinRateBytesPerSecond on average over
+    // MinRateWindowMs fails.
+    int MinRateWindowMs = 60000;
+    qint64 MinRateBytesPerSecond = 1024;
 
     std::function<void(TIdStatus status, const QString& text)> OnStatus;
     TIdLogEvent* Intercept = nullptr; // not owned
@@ -115,6 +130,13 @@ public:
     const TIdFTPListItems& DirectoryListing();
     // STOR of the local file's bytes, unchanged, under `remoteName`.
     void Put(const QString& localPath, const QString& remoteName, bool append = false);
+    // SIZE (RFC 3659), 213: the size in the current transfer type; nullopt
+    // when the server does not know the command or gives no number.
+    std::optional<qint64> Size(const QString& remoteName);
+    // RNFR 350, RNTO 250 (or 200).
+    void Rename(const QString& from, const QString& to);
+    // DELE, 250 (or 200).
+    void Delete(const QString& remoteName);
     // TYPE A / TYPE I when connected and the type changes.
     void SetTransferType(TIdFTPTransferType type);
     // QUIT (a reply is waited for at most 10 ms), then the sockets close.
@@ -156,23 +178,28 @@ private:
     FtpReply command(const QString& command, std::initializer_list<int> accepted);
 
     void openControl(QHostAddress& address, bool& numeric);
+    void startTls();
+    void waitEncrypted(QSslSocket& socket, TransferState* state);
     void login();
     void readFeatures();
     void sendType(TIdFTPTransferType type);
 
     std::pair<QHostAddress, quint16> passiveTarget(const QString& transferCommand);
     void connectData(const QHostAddress& address, quint16 port);
+    void startDataTls(TransferState& state);
+    [[noreturn]] void failWithPendingReply(TransferState& state, const QString& cause);
     void acceptData(QTcpServer& listener, TransferState& state);
     void closeData();
     void runTransfer(const QString& transferCommand, Transfer kind, QFile* source,
                      QByteArray* sink);
     bool checkPreliminary(const FtpReply& reply, Transfer kind, TransferState& state);
-    void receiveData(QTcpSocket& data, QByteArray& sink, TransferState& state);
-    void sendData(QTcpSocket& data, QFile& source, TransferState& state);
+    void receiveData(QSslSocket& data, QByteArray& sink, TransferState& state);
+    void sendData(QSslSocket& data, QFile& source, TransferState& state);
+    void noteMoved(TransferState& state, qint64 bytes);
     void watchControl(TransferState& state);
 
-    std::unique_ptr<QTcpSocket> m_control;
-    std::unique_ptr<QTcpSocket> m_data;
+    std::unique_ptr<QSslSocket> m_control;
+    std::unique_ptr<QSslSocket> m_data;
     FtpReplyReader m_reader;
     std::atomic<bool> m_abortRequested{false};
 

@@ -4,8 +4,10 @@
 #include "IdFTP.h"
 
 #include <QFile>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpServer>
-#include <QTcpSocket>
+#include <QScopeGuard>
 #include <QThread>
 
 #ifdef __linux__
@@ -24,7 +26,7 @@ bool isFinalSuccess(int code)
 
 // Bytes the kernel still holds unacknowledged for the socket; 0 where the
 // platform cannot tell.
-qint64 unsentBytes(QTcpSocket& socket)
+qint64 unsentBytes(QAbstractSocket& socket)
 {
 #ifdef __linux__
     int pending = 0;
@@ -36,6 +38,27 @@ qint64 unsentBytes(QTcpSocket& socket)
     return 0;
 }
 
+// Bytes the socket holds that the kernel has not taken yet: plain ones and,
+// in TLS, the encrypted ones.
+qint64 pendingBytes(const QSslSocket& socket)
+{
+    return socket.bytesToWrite() + socket.encryptedBytesToWrite();
+}
+
+// Accepts active-mode data connections as TLS-capable sockets.
+class DataListener : public QTcpServer
+{
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto* socket = new QSslSocket(this);
+        if (socket->setSocketDescriptor(descriptor))
+            addPendingConnection(socket);
+        else
+            delete socket;
+    }
+};
+
 } // namespace
 
 struct TIdFTP::TransferState
@@ -44,7 +67,23 @@ struct TIdFTP::TransferState
     bool passive;
     std::optional<FtpReply> final; // a final reply that came before the data ended
     bool preliminarySeen = false;
+    QElapsedTimer rateWindow; // the slowest-rate check's current window
+    qint64 movedInWindow = 0;
 };
+
+void TIdFTP::noteMoved(TransferState& state, qint64 bytes)
+{
+    state.movedInWindow += bytes;
+    if (state.rateWindow.elapsed() < MinRateWindowMs)
+        return;
+    if (state.movedInWindow < MinRateBytesPerSecond * MinRateWindowMs / 1000)
+        throw Error(QStringLiteral("Die Übertragung ist zu langsam (weniger als %1 KB/s über %2 "
+                                   "Sekunden) und wurde abgebrochen.")
+                        .arg(QString::number(MinRateBytesPerSecond / 1024.0),
+                             QString::number(MinRateWindowMs / 1000.0)));
+    state.rateWindow.restart();
+    state.movedInWindow = 0;
+}
 
 void TIdFTP::closeData()
 {
@@ -94,7 +133,7 @@ std::pair<QHostAddress, quint16> TIdFTP::passiveTarget(const QString& transferCo
 
 void TIdFTP::connectData(const QHostAddress& address, quint16 port)
 {
-    m_data = std::make_unique<QTcpSocket>();
+    m_data = std::make_unique<QSslSocket>();
     m_data->connectToHost(address, port);
     QElapsedTimer idle;
     idle.start();
@@ -117,7 +156,7 @@ void TIdFTP::acceptData(QTcpServer& listener, TransferState& state)
     while (true) {
         checkAbort();
         if (listener.waitForNewConnection(slice(waited, ListenTimeout))) {
-            m_data.reset(listener.nextPendingConnection());
+            m_data.reset(static_cast<QSslSocket*>(listener.nextPendingConnection()));
             m_data->setParent(nullptr);
             return;
         }
@@ -128,6 +167,54 @@ void TIdFTP::acceptData(QTcpServer& listener, TransferState& state)
                                        "von %1 ms geöffnet.")
                             .arg(ListenTimeout));
     }
+}
+
+// Each data connection resumes the control connection's TLS session, taken
+// now: under TLS 1.3 the ticket arrives after the handshake. A server that
+// refuses the resumption still completes the handshake and says so only on
+// the control connection (vsftpd 522, proftpd 425), which the caller reads.
+void TIdFTP::startDataTls(TransferState& state)
+{
+    if (!UseTls)
+        return;
+    QSslConfiguration config = m_control->sslConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyNone); // the control connection was verified
+    m_data->setSslConfiguration(config);
+    m_data->setPeerVerifyName(Host);
+    m_data->startClientEncryption();
+    try {
+        waitEncrypted(*m_data, &state);
+    } catch (const EIdReplyRFCError&) {
+        throw;
+    } catch (const Error& e) {
+        failWithPendingReply(state, e.message());
+    }
+}
+
+// The data connection failed; a refusal the server sent meanwhile (553 to a
+// STOR whose data connection it then closed) says more than the socket's
+// error, so it is read before giving up.
+void TIdFTP::failWithPendingReply(TransferState& state, const QString& cause)
+{
+    closeData();
+    if (state.final && !isFinalSuccess(state.final->code))
+        throw EIdReplyRFCError(state.final->code, state.final->text());
+    QElapsedTimer waited;
+    waited.start();
+    const int limit = std::min(ReadTimeout, 3000);
+    while (waited.elapsed() < limit && m_control) {
+        checkAbort();
+        const std::optional<FtpReply> reply = pollReply();
+        if (!reply) {
+            if (!m_control->waitForReadyRead(slice(waited, limit)) &&
+                m_control->state() != QAbstractSocket::ConnectedState)
+                break;
+            continue;
+        }
+        if (!reply->isPreliminary() && !isFinalSuccess(reply->code))
+            throw EIdReplyRFCError(reply->code, reply->text());
+    }
+    throw Error(cause);
 }
 
 // False when the reply means "no listing" (450 to a passive LIST: several
@@ -165,18 +252,35 @@ void TIdFTP::watchControl(TransferState& state)
     }
 }
 
-void TIdFTP::receiveData(QTcpSocket& data, QByteArray& sink, TransferState& state)
+void TIdFTP::receiveData(QSslSocket& data, QByteArray& sink, TransferState& state)
 {
+    // A TLS close_notify shows only as this error, and a later time-out of a
+    // wait overwrites it; vsftpd keeps the connection open until the client
+    // closes it too.
+    bool closedByServer = false;
+    const QMetaObject::Connection watch = QObject::connect(
+        &data, &QAbstractSocket::errorOccurred, [&closedByServer](QAbstractSocket::SocketError e) {
+            if (e == QAbstractSocket::RemoteHostClosedError)
+                closedByServer = true;
+        });
+    const auto unwatch = qScopeGuard([&watch] { QObject::disconnect(watch); });
     QElapsedTimer idle;
     idle.start();
     while (true) {
         checkAbort();
+        noteMoved(state, 0);
         if (data.bytesAvailable() > 0) {
-            sink += data.readAll();
+            const QByteArray chunk = data.read(std::max<qint64>(MaxListingBytes - sink.size(), 0) + 1);
+            sink += chunk;
+            if (sink.size() > MaxListingBytes)
+                throw Error(QStringLiteral("Die Verzeichnisliste des FTP-Servers ist zu groß "
+                                           "(mehr als %1 MB).")
+                                .arg(MaxListingBytes / (1024 * 1024)));
+            noteMoved(state, chunk.size());
             idle.restart();
             continue;
         }
-        if (data.state() != QAbstractSocket::ConnectedState)
+        if (data.state() != QAbstractSocket::ConnectedState || closedByServer)
             return;
         if (data.waitForReadyRead(slice(idle, ReadTimeout)))
             continue;
@@ -189,14 +293,15 @@ void TIdFTP::receiveData(QTcpSocket& data, QByteArray& sink, TransferState& stat
     }
 }
 
-void TIdFTP::sendData(QTcpSocket& data, QFile& source, TransferState& state)
+void TIdFTP::sendData(QSslSocket& data, QFile& source, TransferState& state)
 {
     QElapsedTimer idle;
     idle.start();
     bool atEnd = false;
     while (true) {
         checkAbort();
-        if (!atEnd && data.bytesToWrite() < kUploadChunk) {
+        noteMoved(state, 0);
+        if (!atEnd && pendingBytes(data) < kUploadChunk) {
             const QByteArray chunk = source.read(kUploadChunk);
             if (chunk.isEmpty()) {
                 if (source.error() != QFileDevice::NoError)
@@ -207,20 +312,22 @@ void TIdFTP::sendData(QTcpSocket& data, QFile& source, TransferState& state)
                 break;
             }
         }
-        if (atEnd && data.bytesToWrite() == 0)
+        if (atEnd && pendingBytes(data) == 0)
             break;
-        const qint64 before = data.bytesToWrite();
+        const qint64 before = pendingBytes(data);
         if (!data.waitForBytesWritten(slice(idle, ReadTimeout)) &&
             data.state() != QAbstractSocket::ConnectedState)
             break;
-        if (data.bytesToWrite() < before)
+        if (const qint64 after = pendingBytes(data); after < before) {
+            noteMoved(state, before - after);
             idle.restart();
+        }
         watchControl(state);
         if (idle.elapsed() >= ReadTimeout)
             throw Error(
                 QStringLiteral("Zeitüberschreitung beim Senden der Datei an den FTP-Server."));
     }
-    if (!atEnd || data.bytesToWrite() > 0) {
+    if (!atEnd || pendingBytes(data) > 0) {
         // The server dropped the data connection; its reply says why (552, 426).
         closeData();
         const FtpReply reply = state.final ? *state.final : readReply();
@@ -231,8 +338,10 @@ void TIdFTP::sendData(QTcpSocket& data, QFile& source, TransferState& state)
     for (qint64 left = unsentBytes(data); left > 0;) {
         checkAbort();
         watchControl(state);
-        QThread::msleep(quint32(slice(idle, ReadTimeout)));
+        // Short naps: the drain usually ends within milliseconds.
+        QThread::msleep(quint32(std::min(slice(idle, ReadTimeout), 2)));
         const qint64 now = unsentBytes(data);
+        noteMoved(state, std::max<qint64>(left - now, 0));
         if (now < left)
             idle.restart();
         else if (idle.elapsed() >= ReadTimeout)
@@ -256,24 +365,34 @@ void TIdFTP::runTransfer(const QString& transferCommand, Transfer kind, QFile* s
     if (m_serverType != TransferType)
         sendType(TransferType);
     TransferState state{kind, Passive, std::nullopt, false};
+    state.rateWindow.start();
     try {
         std::unique_ptr<QTcpServer> listener;
         if (Passive) {
             const auto [address, port] = passiveTarget(transferCommand);
-            // A listing connects first; an upload names its file first.
+            // A listing connects first; an upload names its file first. TLS
+            // starts only after the command: pyftpdlib and others set up
+            // their side of it when the command arrives.
             if (kind == Transfer::Listing) {
                 connectData(address, port);
                 sendCommand(transferCommand);
             } else {
                 sendCommand(transferCommand);
-                connectData(address, port);
+                try {
+                    connectData(address, port);
+                } catch (const EIdReplyRFCError&) {
+                    throw;
+                } catch (const Error& e) {
+                    failWithPendingReply(state, e.message());
+                }
             }
+            startDataTls(state);
             if (!checkPreliminary(readReply(), kind, state)) {
                 closeData();
                 return;
             }
         } else {
-            listener = std::make_unique<QTcpServer>();
+            listener = std::make_unique<DataListener>();
             const QHostAddress local = m_control->localAddress();
             if (!listener->listen(local, 0))
                 throw Error(QStringLiteral("Kein Port für die Datenverbindung frei: %1")
@@ -290,6 +409,7 @@ void TIdFTP::runTransfer(const QString& transferCommand, Transfer kind, QFile* s
                     {200});
             sendCommand(transferCommand);
             acceptData(*listener, state);
+            startDataTls(state);
         }
         if (kind == Transfer::Listing)
             receiveData(*m_data, *sink, state);

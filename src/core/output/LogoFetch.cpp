@@ -109,13 +109,22 @@ std::optional<QUrl> webAddress(const QString& address)
 
 } // namespace
 
+QNetworkCookieJar& sharedCookieJar()
+{
+    // Qt's default jar keeps cookies in memory only, for the run.
+    static QPointer<QNetworkCookieJar> jar;
+    if (!jar)
+        jar = new QNetworkCookieJar(QCoreApplication::instance());
+    return *jar;
+}
+
 QNetworkAccessManager& sharedNetwork()
 {
     static QPointer<QNetworkAccessManager> network;
     if (!network) {
         network = new QNetworkAccessManager(QCoreApplication::instance());
-        // Qt's default jar keeps cookies in memory only, for the run.
-        network->setCookieJar(new QNetworkCookieJar(network));
+        network->setCookieJar(&sharedCookieJar());
+        sharedCookieJar().setParent(QCoreApplication::instance());
     }
     return *network;
 }

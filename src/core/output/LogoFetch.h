@@ -5,6 +5,7 @@
 #include <QUrl>
 
 class QNetworkAccessManager;
+class QNetworkCookieJar;
 
 // Downloads a channel logo by HTTP or HTTPS into the private temporary folder.
 // Core code: it reports, the logo check window decodes and presents (picture
@@ -41,6 +42,9 @@ struct HeadInfo
 // so cookies a server sets are sent back on later fetches. Owned by the
 // application object; created on first use.
 QNetworkAccessManager& sharedNetwork();
+// The cookie jar of the run, for a network access made on another thread
+// (one download at a time uses it). Owned by the application object.
+QNetworkCookieJar& sharedCookieJar();
 
 // The temporary file's name: the last segment of the address's path, reduced
 // to characters every file system takes; "temp_rss" when nothing usable is left.

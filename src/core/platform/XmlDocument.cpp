@@ -1,12 +1,18 @@
 #include "XmlDocument.h"
 
+#include "FileAccess.h"
+#include "SystemError.h"
+
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <pugixml.hpp>
 
+#include <bit>
 #include <cstring>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -69,30 +75,341 @@ pugi::xml_node skipBlank(pugi::xml_node node)
     return node;
 }
 
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments;
+// Fragment mode keeps text outside the root element in the tree, so that
+// checkTopLevel() can refuse it instead of pugixml dropping it silently.
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_fragment;
 
-QString parseErrorText(const QString& reason, const QByteArray& data, ptrdiff_t offset)
+// Where a problem was found: a byte offset into the UTF-8 text, or none.
+struct Problem
 {
-    int line = 0;
-    QString source;
-    if (offset >= 0 && offset <= data.size()) {
-        line = 1;
-        qsizetype lineStart = 0;
-        for (qsizetype i = 0; i < offset; ++i) {
-            if (data[i] == '\n') {
-                ++line;
-                lineStart = i + 1;
-            }
+    QString reason;
+    qsizetype offset = -1;
+};
+
+// "reason", then the line and the start of the offending line where the
+// offset is known. Lines are counted in the UTF-8 text, so a UTF-16 file
+// gets the same line numbers as its UTF-8 copy.
+QString parseErrorText(const Problem& problem, const QByteArray& data)
+{
+    const qsizetype offset = problem.offset;
+    if (offset < 0 || offset > data.size())
+        return problem.reason;
+    int line = 1;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < offset; ++i) {
+        if (data[i] == '\n') {
+            ++line;
+            lineStart = i + 1;
         }
-        qsizetype lineEnd = data.indexOf('\n', lineStart);
-        if (lineEnd < 0)
-            lineEnd = data.size();
-        source = QString::fromUtf8(data.mid(lineStart, lineEnd - lineStart));
-        if (source.endsWith(u'\r'))
-            source.chop(1);
-        source = source.left(40);
     }
-    return reason + QStringLiteral("\nLine: ") + QString::number(line) + QLatin1Char('\n') + source;
+    qsizetype lineEnd = data.indexOf('\n', lineStart);
+    if (lineEnd < 0)
+        lineEnd = data.size();
+    QString source = QString::fromUtf8(data.mid(lineStart, lineEnd - lineStart));
+    if (source.endsWith(u'\r'))
+        source.chop(1);
+    return problem.reason + QStringLiteral("\nZeile: ") + QString::number(line) + QLatin1Char('\n') +
+           source.left(40);
+}
+
+QString parserReason(pugi::xml_parse_status status)
+{
+    switch (status) {
+    case pugi::status_out_of_memory:
+        return QStringLiteral("Nicht genug Arbeitsspeicher");
+    case pugi::status_unrecognized_tag:
+        return QStringLiteral("Unbekannte Auszeichnung");
+    case pugi::status_bad_pi:
+        return QStringLiteral("Fehlerhafte Verarbeitungsanweisung oder Deklaration");
+    case pugi::status_bad_comment:
+        return QStringLiteral("Fehlerhafter Kommentar");
+    case pugi::status_bad_cdata:
+        return QStringLiteral("Fehlerhafter CDATA-Abschnitt");
+    case pugi::status_bad_doctype:
+        return QStringLiteral("Fehlerhafte Dokumenttyp-Deklaration");
+    case pugi::status_bad_pcdata:
+        return QStringLiteral("Fehlerhafter Text");
+    case pugi::status_bad_start_element:
+        return QStringLiteral("Fehlerhaftes Start-Tag");
+    case pugi::status_bad_attribute:
+        return QStringLiteral("Fehlerhaftes Attribut");
+    case pugi::status_bad_end_element:
+        return QStringLiteral("Fehlerhaftes End-Tag");
+    case pugi::status_end_element_mismatch:
+        return QStringLiteral("Das End-Tag passt nicht zum Start-Tag");
+    case pugi::status_no_document_element:
+        return QStringLiteral("Kein Wurzelelement gefunden");
+    default:
+        return QStringLiteral("Fehlerhaftes XML");
+    }
+}
+
+// --- Encodings ------------------------------------------------------------
+
+// The length of the UTF-8 sequence at p (overlong forms, surrogates and
+// code points past U+10FFFF refused), or 0 when it is not one.
+int utf8SequenceLength(const unsigned char* p, qsizetype available)
+{
+    const unsigned char c = p[0];
+    int length = 0;
+    unsigned min = 0;
+    unsigned cp = 0;
+    if (c >= 0xC2 && c <= 0xDF)
+        length = 2, min = 0x80, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF)
+        length = 3, min = 0x800, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4)
+        length = 4, min = 0x10000, cp = c & 0x07;
+    else
+        return 0;
+    if (length > available)
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+// The encoding named in the XML declaration of an ASCII-compatible file, or
+// an empty text when there is none.
+QByteArray declaredEncoding(const QByteArray& data)
+{
+    if (!data.startsWith("<?xml"))
+        return {};
+    const qsizetype end = data.indexOf("?>");
+    const QByteArray declaration = data.left(end < 0 ? qMin<qsizetype>(data.size(), 200) : end);
+    const qsizetype key = declaration.indexOf("encoding");
+    if (key < 0)
+        return {};
+    qsizetype i = key + 8;
+    while (i < declaration.size() && (declaration[i] == ' ' || declaration[i] == '=' ||
+                                      declaration[i] == '\t' || declaration[i] == '\r' ||
+                                      declaration[i] == '\n'))
+        ++i;
+    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\''))
+        return {};
+    const qsizetype close = declaration.indexOf(declaration[i], i + 1);
+    return close < 0 ? QByteArray() : declaration.mid(i + 1, close - i - 1).trimmed();
+}
+
+// A byte order mark or the zero bytes around the first "<" show a UTF-16
+// or UTF-32 file; nullopt for an ASCII-compatible one.
+std::optional<QStringConverter::Encoding> wideEncoding(const QByteArray& d)
+{
+    const auto at = [&d](qsizetype i) { return i < d.size() ? uchar(d[i]) : 0x100; };
+    if (at(0) == 0xFF && at(1) == 0xFE && at(2) == 0 && at(3) == 0)
+        return QStringConverter::Utf32LE;
+    if (at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF)
+        return QStringConverter::Utf32BE;
+    if (at(0) == 0xFF && at(1) == 0xFE)
+        return QStringConverter::Utf16LE;
+    if (at(0) == 0xFE && at(1) == 0xFF)
+        return QStringConverter::Utf16BE;
+    if (at(0) == '<' && at(1) == 0 && at(2) == 0 && at(3) == 0)
+        return QStringConverter::Utf32LE;
+    if (at(0) == 0 && at(1) == 0 && at(2) == 0 && at(3) == '<')
+        return QStringConverter::Utf32BE;
+    if (at(0) == '<' && at(1) == 0)
+        return QStringConverter::Utf16LE;
+    if (at(0) == 0 && at(1) == '<')
+        return QStringConverter::Utf16BE;
+    return std::nullopt;
+}
+
+QString unsupportedEncoding(const QByteArray& name)
+{
+    return QStringLiteral("Die Zeichenkodierung \"%1\" wird nicht unterstützt")
+        .arg(QString::fromLatin1(name));
+}
+
+QString undecodable(const QString& encoding)
+{
+    return QStringLiteral("Die Datei enthält Bytes, die in der Zeichenkodierung \"%1\" nicht "
+                          "vorkommen")
+        .arg(encoding);
+}
+
+// The document as UTF-8 text: UTF-8 as it is (its byte order mark dropped),
+// every other encoding decoded from what the byte order mark or the
+// declaration names. Throws Problem for what cannot be decoded.
+QByteArray toUtf8Text(QByteArray data)
+{
+    QString text;
+    if (const auto wide = wideEncoding(data)) {
+        QStringDecoder decoder(*wide); // drops the byte order mark itself
+        text = decoder(data);
+        if (decoder.hasError())
+            throw Problem{undecodable(QString::fromLatin1(QStringConverter::nameForEncoding(*wide)))};
+        return text.toUtf8();
+    }
+    if (data.startsWith("\xEF\xBB\xBF"))
+        data.remove(0, 3);
+    const QByteArray name = declaredEncoding(data);
+    const QByteArray lower = name.toLower();
+    if (name.isEmpty() || lower == "utf-8" || lower == "utf8")
+        return data; // checked by scanCharacters()
+    // A file declared as UTF-16 or UTF-32 would have shown its zero bytes.
+    const auto builtIn = QStringConverter::encodingForName(name.constData());
+    if (builtIn && *builtIn != QStringConverter::Latin1 && *builtIn != QStringConverter::System)
+        throw Problem{QStringLiteral("Die Datei ist als \"%1\" ausgewiesen, aber nicht so kodiert")
+                          .arg(QString::fromLatin1(name))};
+    QStringDecoder decoder(name.constData());
+    if (!decoder.isValid())
+        throw Problem{unsupportedEncoding(name)};
+    text = decoder(data);
+    if (decoder.hasError())
+        throw Problem{undecodable(QString::fromLatin1(name))};
+    return text.toUtf8();
+}
+
+// --- Checks pugixml leaves out -------------------------------------------
+
+// Where the markup section starting at `start` ("<!--", "<![CDATA[", "<?",
+// "<!DOCTYPE ... [...]>") ends; entity references inside do not count.
+qsizetype markupEnd(const QByteArray& d, qsizetype start)
+{
+    const auto after = [&d](qsizetype found, qsizetype length) {
+        return found < 0 ? d.size() : found + length;
+    };
+    const QByteArrayView rest = QByteArrayView(d).sliced(start);
+    if (rest.startsWith("<!--"))
+        return after(d.indexOf("-->", start + 4), 3);
+    if (rest.startsWith("<![CDATA["))
+        return after(d.indexOf("]]>", start + 9), 3);
+    if (rest.startsWith("<?"))
+        return after(d.indexOf("?>", start + 2), 2);
+    // A declaration: its internal subset may hold ">" inside brackets.
+    int depth = 0;
+    for (qsizetype i = start + 2; i < d.size(); ++i) {
+        if (d[i] == '[')
+            ++depth;
+        else if (d[i] == ']')
+            --depth;
+        else if (d[i] == '>' && depth <= 0)
+            return i + 1;
+    }
+    return d.size();
+}
+
+bool isReference(const QByteArray& d, qsizetype amp, qsizetype semicolon)
+{
+    const char* q = d.constData() + amp + 1;
+    const qsizetype length = semicolon - amp - 1;
+    // The predefined entities; escaped HTML is full of them.
+    if (length == 2 && (q[0] == 'l' || q[0] == 'g') && q[1] == 't')
+        return true;
+    if ((length == 3 && std::memcmp(q, "amp", 3) == 0) ||
+        (length == 4 && (std::memcmp(q, "quot", 4) == 0 || std::memcmp(q, "apos", 4) == 0)))
+        return true;
+    if (length < 2 || q[0] != '#')
+        return false;
+    const bool hex = q[1] == 'x';
+    const qsizetype first = hex ? 2 : 1;
+    if (first >= length)
+        return false;
+    for (qsizetype k = first; k < length; ++k) {
+        const char c = q[k];
+        if (!(c >= '0' && c <= '9') && !(hex && ((c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))))
+            return false;
+    }
+    return true;
+}
+
+// One pass over the UTF-8 text for what pugixml lets through: bytes that
+// are no UTF-8, raw control characters (XML 1.0 forbids them; our own
+// writer puts character references, which are read), and an unknown
+// "&name;" or a bare "&", which pugixml keeps as literal text (we expand no
+// entity a DTD declares). Comments, CDATA, processing instructions and the
+// DTD may hold "&".
+std::optional<Problem> scanCharacters(const QByteArray& d)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(d.constData());
+    const qsizetype n = d.size();
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highs = ones * 0x80;
+    const auto hasZero = [](quint64 v) { return (v - ones) & ~v & highs; };
+    qsizetype markupUntil = 0;
+    qsizetype i = 0;
+    while (i < n) {
+        // Eight bytes at a time past plain ASCII text.
+        if (i + 8 <= n) {
+            quint64 block;
+            std::memcpy(&block, p + i, 8);
+            const quint64 special = (block & highs) | ((block - ones * 0x20) & ~block & highs) |
+                                    hasZero(block ^ (ones * '&')) | hasZero(block ^ (ones * '<'));
+            if (special == 0) {
+                i += 8;
+                continue;
+            }
+            // The lowest flagged byte is exact: go straight to it.
+            if constexpr (std::endian::native == std::endian::little)
+                i += std::countr_zero(special) / 8;
+            else
+                i += std::countl_zero(special) / 8;
+        }
+        const unsigned char c = p[i];
+        if (c >= 0x80) {
+            const int length = utf8SequenceLength(p + i, n - i);
+            if (length == 0)
+                return Problem{QStringLiteral("Ungültige UTF-8-Bytefolge"), i};
+            i += length;
+            continue;
+        }
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return Problem{QStringLiteral("Unerlaubtes Steuerzeichen (Code %1)").arg(int(c)), i};
+        if (c == '<' && i >= markupUntil && i + 1 < n && (p[i + 1] == '!' || p[i + 1] == '?'))
+            markupUntil = markupEnd(d, i);
+        if (c == '&' && i >= markupUntil) {
+            qsizetype semicolon = i + 1;
+            while (semicolon < n && semicolon - i <= 32 && p[semicolon] != ';' &&
+                   p[semicolon] != '<' && p[semicolon] != '&' && p[semicolon] > ' ')
+                ++semicolon;
+            if (semicolon >= n || p[semicolon] != ';')
+                return Problem{QStringLiteral("Ein \"&\" steht ohne Entitätsverweis im Text"), i};
+            if (!isReference(d, i, semicolon))
+                return Problem{QStringLiteral("Verweis auf eine nicht deklarierte Entität \"%1\"")
+                                   .arg(QString::fromUtf8(d.mid(i, semicolon - i + 1))),
+                               i};
+            i = semicolon + 1; // a reference is plain ASCII
+            continue;
+        }
+        ++i;
+    }
+    return std::nullopt;
+}
+
+// One root element and nothing but comments, processing instructions and
+// blanks around it.
+std::optional<Problem> topLevelProblem(const pugi::xml_document& doc, const QByteArray& buffer)
+{
+    int elements = 0;
+    const auto offset = [&buffer](const char* p) {
+        return p >= buffer.constData() && p < buffer.constData() + buffer.size()
+                   ? qsizetype(p - buffer.constData())
+                   : qsizetype(-1);
+    };
+    for (pugi::xml_node node = doc.first_child(); node; node = node.next_sibling()) {
+        if (node.type() == pugi::node_element && ++elements > 1)
+            return Problem{QStringLiteral("Ein zweites Wurzelelement \"%1\"")
+                               .arg(QString::fromUtf8(node.name())),
+                           offset(node.name())};
+        if (node.type() == pugi::node_pcdata && !isBlank(node.value()))
+            {
+            const char* text = node.value();
+            while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n')
+                ++text;
+            return Problem{QStringLiteral("Text außerhalb des Wurzelelements"), offset(text)};
+        }
+        if (node.type() == pugi::node_cdata)
+            return Problem{QStringLiteral("CDATA außerhalb des Wurzelelements"), offset(node.value())};
+    }
+    if (elements == 0)
+        return Problem{QStringLiteral("Kein Wurzelelement gefunden"), 0};
+    return std::nullopt;
 }
 
 } // namespace
@@ -165,7 +482,7 @@ QString XmlNode::text() const
         return {};
     if (isTextNode(first) && !skipBlank(first.next_sibling()))
         return QString::fromUtf8(first.value());
-    throw XmlError(QStringLiteral("Element \"%1\" does not contain a single text node").arg(name()));
+    throw XmlError(QStringLiteral("Das Element \"%1\" enthält mehr als einen Text").arg(name()));
 }
 
 QString XmlNode::plainText() const noexcept
@@ -254,25 +571,9 @@ void XmlDocument::reset()
 void XmlDocument::load(const QString& path)
 {
     reset();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw XmlError(parseErrorText(file.errorString(), {}, -1));
-    // One read into a buffer of the file's size: readAll() grows its buffer
-    // step by step, which costs more than the parse on large projects.
-    m_buffer = QByteArray(file.size(), Qt::Uninitialized);
-    const qint64 got = file.read(m_buffer.data(), m_buffer.size());
-    if (got >= 0 && got < m_buffer.size())
-        m_buffer.truncate(got);
-    if (got < 0 || file.error() != QFileDevice::NoError) {
-        const QString reason = file.errorString();
-        reset();
-        throw XmlError(parseErrorText(reason, {}, -1));
-    }
-    // The in-place parse rewrites the buffer; an error message reads the file again.
-    parseOwnBuffer([&file] {
-        file.seek(0);
-        return file.readAll();
-    });
+    m_buffer = FileAccess::readRegularFile(path);
+    // The parse rewrites the buffer; an error message reads the file again.
+    parseOwnBuffer([&path] { return FileAccess::readRegularFile(path); });
 }
 
 void XmlDocument::loadFromData(const QByteArray& data)
@@ -291,18 +592,27 @@ void XmlDocument::loadFromUtf8(const QByteArray& data)
 
 void XmlDocument::parseOwnBuffer(const std::function<QByteArray()>& original, bool utf8)
 {
-    const pugi::xml_parse_result result =
-        m_doc->load_buffer_inplace(m_buffer.data(), size_t(m_buffer.size()), kParseOptions,
-                                   utf8 ? pugi::encoding_utf8 : pugi::encoding_auto);
-    if (!result) {
-        const QString reason = QString::fromUtf8(result.description());
+    const auto fail = [&](const Problem& problem, bool decoded) {
         reset();
-        throw XmlError(parseErrorText(reason, original(), result.offset));
+        QByteArray text = original();
+        if (decoded && !utf8)
+            text = toUtf8Text(std::move(text));
+        throw XmlError(parseErrorText(problem, text));
+    };
+    try {
+        if (!utf8) // else decoded by the caller, whatever its declaration says
+            m_buffer = toUtf8Text(std::move(m_buffer));
+    } catch (const Problem& problem) {
+        fail(problem, false);
     }
-    if (!m_doc->document_element()) {
-        reset();
-        throw XmlError(parseErrorText(QStringLiteral("No document element found"), original(), 0));
-    }
+    if (const auto problem = scanCharacters(m_buffer))
+        fail(*problem, true);
+    const pugi::xml_parse_result result = m_doc->load_buffer_inplace(
+        m_buffer.data(), size_t(m_buffer.size()), kParseOptions, pugi::encoding_utf8);
+    if (!result)
+        fail(Problem{parserReason(result.status), result.offset}, true);
+    if (const auto problem = topLevelProblem(*m_doc, m_buffer))
+        fail(*problem, true);
 }
 
 XmlNode XmlDocument::documentElement() const
@@ -322,8 +632,31 @@ QByteArray XmlDocument::toUtf8() const
     return out;
 }
 
+void XmlDocument::writeTo(FileAccess::DirectWriter& writer) const
+{
+    constexpr qsizetype kChunk = 1 << 18;
+    QByteArray buffer;
+    buffer.reserve(kChunk);
+    serialize(*m_doc, [&](const char* data, qsizetype size) {
+        if (buffer.size() + size > kChunk) {
+            writer.write(buffer.constData(), buffer.size());
+            buffer.resize(0);
+        }
+        buffer.append(data, size);
+    });
+    writer.write(buffer.constData(), buffer.size());
+}
+
 void XmlDocument::save(const QString& path, bool ownerOnly) const
 {
+    FileAccess::checkSaveTarget(path);
+    // A FIFO or device is written into: a rename would replace it with a
+    // regular file.
+    if (FileAccess::isSpecialFile(path)) {
+        FileAccess::DirectWriter writer(path);
+        writeTo(writer);
+        return;
+    }
     QSaveFile file(path);
     // Our own large buffer: pugixml hands over small chunks.
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
@@ -333,8 +666,14 @@ void XmlDocument::save(const QString& path, bool ownerOnly) const
         constexpr qsizetype kChunk = 1 << 18;
         QByteArray buffer;
         buffer.reserve(kChunk);
+        // A full disk first gives a short write without error; writing the
+        // rest brings out the error and its cause.
         const auto flush = [&] {
-            ok = ok && file.write(buffer) == buffer.size();
+            for (qsizetype done = 0; ok && done < buffer.size();) {
+                const qint64 n = file.write(buffer.constData() + done, buffer.size() - done);
+                ok = n > 0;
+                done += n;
+            }
             buffer.resize(0);
         };
         serialize(*m_doc, [&](const char* data, qsizetype size) {
@@ -345,8 +684,6 @@ void XmlDocument::save(const QString& path, bool ownerOnly) const
         flush();
         ok = ok && file.commit();
     }
-    if (!ok) {
-        throw Error(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden: %2")
-                        .arg(path, file.errorString()));
-    }
+    if (!ok)
+        throw FileAccessError(FileAccess::writeFailure(path, SystemError::reason(file)));
 }

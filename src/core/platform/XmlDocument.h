@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Error.h"
+#include "FileAccess.h"
 
 #include <QByteArray>
 #include <QList>
@@ -48,7 +49,7 @@ public:
     // Replaces the content with this one text (no text node for an empty text).
     void setText(const QString& text);
     // No children: empty text; one text or CDATA child: its text; anything
-    // else throws XmlError "Element "name" does not contain a single text node".
+    // else throws XmlError.
     QString text() const;
     // The same, but empty for a null node or one that holds more than text.
     QString plainText() const noexcept;
@@ -95,8 +96,14 @@ public:
     XmlDocument& operator=(XmlDocument&&) noexcept;
 
     void reset();
-    // Both replace the content; on failure they throw XmlError with the
-    // parser's reason, "Line: n" and the start of the offending line.
+    // Both replace the content. What is not well-formed XML 1.0 is refused:
+    // text or a second element beside the root, an entity other than the
+    // predefined ones, a raw control character, bytes that do not fit the
+    // encoding. The encoding comes from the byte order mark or the
+    // declaration (any the system can decode; without one UTF-8). Failures
+    // throw XmlError with the German reason, "Zeile: n" and the start of the
+    // offending line; load() throws FileAccessError for a file that cannot
+    // be read or is not a regular file.
     void load(const QString& path);
     void loadFromData(const QByteArray& data);
     // The same for text already in UTF-8: a declaration or byte-order mark
@@ -109,7 +116,11 @@ public:
     // Replaces the file through QSaveFile, so a failed write leaves the old
     // file intact; throws Error naming the file and the reason. With
     // ownerOnly the file is readable and writable by its owner alone.
+    // An existing FIFO or device is written into directly. Throws
+    // FileAccessError.
     void save(const QString& path, bool ownerOnly = false) const;
+    // Writes the document to an open file (standard output).
+    void writeTo(FileAccess::DirectWriter& writer) const;
     QByteArray toUtf8() const;
     QString toText() const { return QString::fromUtf8(toUtf8()); }
 

@@ -8,15 +8,29 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-bool installGermanQtTranslation()
+namespace {
+
+bool installTranslation(QTranslator& translator, const QString& catalogue)
 {
-    static QTranslator translator;
     if (!translator.isEmpty())
         return true;
-    if (!translator.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
-                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (!translator.load(QLocale(QLocale::German, QLocale::Germany), catalogue, QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         return false;
     return QCoreApplication::installTranslator(&translator);
+}
+
+} // namespace
+
+bool installGermanQtTranslation()
+{
+    // qtbase: standard buttons and dialogs; qtwebengine: the HTML editor's
+    // context menu (Rückgängig, Ausschneiden, ...).
+    static QTranslator base;
+    static QTranslator webEngine;
+    const bool baseLoaded = installTranslation(base, QStringLiteral("qtbase"));
+    const bool webEngineLoaded = installTranslation(webEngine, QStringLiteral("qtwebengine"));
+    return baseLoaded && webEngineLoaded;
 }
 
 QIcon applicationIcon()

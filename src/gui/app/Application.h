@@ -3,8 +3,9 @@
 // Starts the editor: application object, translations, main window, event loop.
 int runGui(int& argc, char** argv);
 
-// Installs Qt's German translation, so standard buttons and dialogs read
-// "Ja", "Nein", "Abbrechen". False when the translation is not installed;
+// Installs Qt's German translations, so standard buttons and dialogs read
+// "Ja", "Nein", "Abbrechen" and the HTML editor's context menu "Kopieren".
+// False when one of them is not installed;
 // the program then runs with Qt's English texts.
 bool installGermanQtTranslation();
 

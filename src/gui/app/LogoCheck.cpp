@@ -1,6 +1,7 @@
 #include "LogoCheck.h"
 
 #include "UserInteraction.h"
+#include "ftp/FtpWorker.h"
 #include "output/LogoFetch.h"
 
 #include <QApplication>
@@ -8,9 +9,13 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkReply>
 #include <QPixmap>
 #include <QSpinBox>
 #include <climits>
+#include <mutex>
 
 namespace {
 
@@ -31,14 +36,6 @@ QImage decode(const QString& path)
     return reader.read();
 }
 
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 } // namespace
 
@@ -51,6 +48,51 @@ LogoCheck::LogoCheck(QWidget* window, UserInteraction& ui, QLineEdit* edtLogoUrl
     m_edtLogoHeight->setRange(INT_MIN, INT_MAX);
 }
 
+LogoFetch::Result LogoCheck::fetchOffThread(const QString& address, bool& cancelled)
+{
+    // The download runs on the worker's thread with a network access of its
+    // own; the run's cookies are shared with every other check.
+    std::mutex lock;
+    QNetworkAccessManager* active = nullptr;
+    bool abortAsked = false;
+    LogoFetch::Result result;
+    QNetworkCookieJar& jar = LogoFetch::sharedCookieJar(); // made on this thread
+    FtpWorker worker(m_window, QStringLiteral("Logo"),
+                     QStringLiteral("Bitte warten, das Logo wird geladen..."));
+    const FtpWorker::Outcome outcome = worker.run(
+        [&] {
+            QNetworkAccessManager network;
+            network.setCookieJar(&jar); // not taken over: it lives on another thread
+            {
+                const std::lock_guard guard(lock);
+                if (abortAsked)
+                    return;
+                active = &network;
+            }
+            result = LogoFetch::fetch(address, network);
+            const std::lock_guard guard(lock);
+            active = nullptr;
+        },
+        [&] {
+            const std::lock_guard guard(lock);
+            abortAsked = true;
+            // Runs in the download's own event loop; its replies are the
+            // manager's children.
+            if (active)
+                QMetaObject::invokeMethod(
+                    active,
+                    [network = active] {
+                        for (QNetworkReply* reply : network->findChildren<QNetworkReply*>())
+                            reply->abort();
+                    },
+                    Qt::QueuedConnection);
+        });
+    cancelled = outcome.cancelled;
+    if (outcome.error)
+        std::rethrow_exception(outcome.error);
+    return result;
+}
+
 void LogoCheck::btReadPictureClick()
 {
     runCommand(m_ui, m_window, [this] { readPicture(); });
@@ -60,7 +102,11 @@ QImage LogoCheck::previewImage(const QImage& picture, const QSize& area)
 {
     if (picture.width() <= area.width() && picture.height() <= area.height())
         return picture;
-    return picture.scaled(area, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // Smooth scaling of a palette picture (1-bit above all) gives dither
+    // noise; scale its true-colour form.
+    const QImage trueColour = picture.convertToFormat(
+        picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    return trueColour.scaled(area, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 void LogoCheck::readPicture()
@@ -72,13 +118,11 @@ void LogoCheck::readPicture()
         return;
     }
 
-    QImage picture;
-    {
-        WaitCursor wait;
-        const LogoFetch::Result download = LogoFetch::fetch(address);
-        if (download.ok)
-            picture = decode(download.tempFile);
-    }
+    bool cancelled = false;
+    const LogoFetch::Result download = fetchOffThread(address, cancelled);
+    if (cancelled)
+        return; // the user's choice: fields and preview stay
+    const QImage picture = download.ok ? decode(download.tempFile) : QImage();
     if (picture.isNull()) {
         m_ui.showMessage(m_window, kNotFound);
         return;

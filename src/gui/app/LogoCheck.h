@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/LogoFetch.h"
+
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -39,8 +41,9 @@ public:
     // Sie eine Logo-URL ein." and the focus moves to the address field; any
     // failure of download or decoding gives "Das Logo wurde nicht gefunden.
     // Bitte prüfen Sie die URL." and leaves fields and preview as they were.
-    // The download waits in a local event loop: the window stays painted but
-    // takes no input meanwhile.
+    // The download runs off the window's thread: the window stays painted
+    // but takes no input, and after a short wait a box with "Abbrechen"
+    // ends it (fields and preview then stay as they were).
     void btReadPictureClick();
 
     // The picture as the preview shows it: scaled down into `area` with its
@@ -49,6 +52,9 @@ public:
 
 private:
     void readPicture();
+    // The download off the window's thread, with the "Abbrechen" box of the
+    // FTP steps after a short wait.
+    LogoFetch::Result fetchOffThread(const QString& address, bool& cancelled);
 
     QWidget* m_window;
     UserInteraction& m_ui;

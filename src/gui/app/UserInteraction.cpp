@@ -64,6 +64,47 @@ UserInteraction::Answer QtUserInteraction::ask(QWidget* parent, const QString& c
     }
 }
 
+bool QtUserInteraction::askTrust(QWidget* parent, const TrustQuestion& question)
+{
+    QMessageBox box(QMessageBox::Warning, trustQuestionCaption(question),
+                    trustQuestionText(question), QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse); // the fingerprint, for comparing
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString trustQuestionCaption(const TrustQuestion& question)
+{
+    return question.kind == TrustQuestion::Kind::Certificate
+               ? QStringLiteral("Unbekanntes Zertifikat")
+               : QStringLiteral("Unbekannter Server-Schlüssel");
+}
+
+QString trustQuestionText(const TrustQuestion& question)
+{
+    const bool certificate = question.kind == TrustQuestion::Kind::Certificate;
+    QString text = certificate
+                       ? QStringLiteral("Das Zertifikat des Servers %1:%2 kann nicht bestätigt "
+                                        "werden.\n\n")
+                       : QStringLiteral("Der Schlüssel des Servers %1:%2 ist unbekannt.\n\n");
+    text = text.arg(question.host).arg(question.port);
+    if (!question.reason.isEmpty())
+        text += QStringLiteral("Grund: %1\n").arg(question.reason);
+    if (!question.subject.isEmpty())
+        text += QStringLiteral("Inhaber: %1\n").arg(question.subject);
+    if (!question.validity.isEmpty())
+        text += QStringLiteral("Gültig: %1\n").arg(question.validity);
+    text += QStringLiteral("\nSHA-256-Fingerabdruck:\n%1\n\n").arg(question.fingerprint);
+    text += certificate ? QStringLiteral("Soll diesem Zertifikat für diesen Server künftig "
+                                         "vertraut werden? Bei \"Nein\" wird die Verbindung "
+                                         "beendet, bevor das Passwort gesendet wird.")
+                        : QStringLiteral("Soll diesem Schlüssel für diesen Server künftig "
+                                         "vertraut werden? Bei \"Nein\" wird die Verbindung "
+                                         "beendet, bevor das Passwort gesendet wird.");
+    return text;
+}
+
 QString QtUserInteraction::toQtFilter(const QString& filter)
 {
     const QStringList parts = filter.split(u'|');
@@ -121,12 +162,15 @@ std::optional<QColor> QtUserInteraction::getColor(QWidget* parent, const QColor&
 std::optional<QString> QtUserInteraction::getText(QWidget* parent, const QString& caption,
                                                   const QString& label, const QString& initial)
 {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent, caption, label, QLineEdit::Normal, initial, &ok);
-    if (!ok)
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(label);
+    dialog.setTextValue(initial);
+    // Room for the caption and a web address; Qt's default cuts both.
+    dialog.resize(qMax(dialog.sizeHint().width(), 420), dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
 }
 
 QString withFullStop(QString text)

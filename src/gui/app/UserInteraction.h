@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ftp/RemoteSession.h"
+
 #include <QColor>
 #include <QHash>
 #include <QString>
@@ -37,10 +39,18 @@ public:
     // A one-line text input; nullopt when cancelled.
     virtual std::optional<QString> getText(QWidget* parent, const QString& caption,
                                            const QString& label, const QString& initial) = 0;
+    // A server that cannot be verified: Ja (true) trusts it from then on.
+    // Called on the GUI thread.
+    virtual bool askTrust(QWidget* parent, const TrustQuestion& question) = 0;
     // A feed to import: a file path or an http/https address; nullopt when
     // cancelled.
     virtual std::optional<QString> getFeedSource(QWidget* parent) = 0;
 };
+
+// The trust question's caption and text: host, reason, subject, validity
+// and the SHA-256 fingerprint.
+QString trustQuestionCaption(const TrustQuestion& question);
+QString trustQuestionText(const TrustQuestion& question);
 
 // The real dialogs.
 class QtUserInteraction : public UserInteraction
@@ -56,6 +66,7 @@ public:
     std::optional<QColor> getColor(QWidget* parent, const QColor& initial) override;
     std::optional<QString> getText(QWidget* parent, const QString& caption, const QString& label,
                                    const QString& initial) override;
+    bool askTrust(QWidget* parent, const TrustQuestion& question) override;
     std::optional<QString> getFeedSource(QWidget* parent) override;
 
     // "A (*.a)|*.a|B (*.*)|*.*" -> "A (*.a);;B (*.*)"

@@ -48,7 +48,7 @@ void TfrmEntry::buildLayout()
     okButton->setObjectName(QStringLiteral("btOK"));
     auto* cancelButton = new QPushButton(QStringLiteral("Abbrechen"), this);
     cancelButton->setObjectName(QStringLiteral("btCancel"));
-    // Enter and Escape have no binding of their own in this dialog.
+    // Enter has no binding of its own in this dialog.
     for (QPushButton* b : {okButton, cancelButton}) {
         b->setAutoDefault(false);
         b->setDefault(false);
@@ -83,6 +83,8 @@ void TfrmEntry::buildLayout()
         w->installEventFilter(this);
 
     setFixedSize(QSize(467, 418).expandedTo(sizeHint()));
+    // Typing starts in the title; a blank must never press a button.
+    edtTitel->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* TfrmEntry::buildNewsPage()
@@ -285,10 +287,10 @@ bool TfrmEntry::eventFilter(QObject* watched, QEvent* event)
 
 void TfrmEntry::keyPressEvent(QKeyEvent* event)
 {
-    // QDialog would close on Escape; this dialog closes only by its buttons
-    // and its frame.
+    // Escape cancels, as "Abbrechen" does.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
+        reject();
         return;
     }
     QDialog::keyPressEvent(event);

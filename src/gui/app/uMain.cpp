@@ -245,6 +245,10 @@ void TForm1::applyToControls(const FeedDocument& document)
         setChannelValue(QString::fromLatin1(settings[i].key), document.value(int(i)));
     ListField = document.entries;
     RefreshNewsList();
+    // The preview shows the last check's picture; it never belongs to
+    // another project.
+    if (auto* preview = findChild<QLabel*>(QStringLiteral("logoPicture")))
+        preview->clear();
 }
 
 // --- Name state and project file ------------------------------------------
@@ -273,6 +277,10 @@ bool TForm1::LoadProjectFile(const QString& path)
     FeedDocument document;
     try {
         document = ProjectFile::LoadProjectFile(path);
+    } catch (const ProjectFileUnreadable& e) {
+        // Missing, a folder, a FIFO, no permission: say which.
+        m_ui.showMessage(this, e.message());
+        return false;
     } catch (const std::exception&) {
         // The file is read completely before anything is shown, so a bad
         // file leaves the window as it was.
@@ -324,38 +332,59 @@ bool TForm1::ConfirmOverwrite(const QString& path)
 
 // --- Document commands ----------------------------------------------------
 
+bool TForm1::ConfirmSaveCurrent()
+{
+    switch (AskSaveCurrent()) {
+    case UserInteraction::Answer::Cancel:
+        return false;
+    case UserInteraction::Answer::Yes:
+        return saveCurrent(); // a failed write throws and so keeps the project
+    default:
+        return true;
+    }
+}
+
 void TForm1::actNewExecute()
 {
-    const UserInteraction::Answer answer = AskSaveCurrent();
-    if (answer == UserInteraction::Answer::Cancel)
-        return;
-    if (answer == UserInteraction::Answer::Yes)
-        actSaveExecute(); // a failed write throws and so keeps the project
-    NewDocument();
+    if (ConfirmSaveCurrent())
+        NewDocument();
 }
 
 void TForm1::actOpenExecute()
 {
+    if (!ConfirmSaveCurrent())
+        return;
     const QString path = m_ui.getOpenFileName(this, kProjectFilter);
     if (path.isEmpty())
         return;
     openProject(path);
 }
 
+bool TForm1::saveCurrent()
+{
+    if (!bSaved)
+        return saveCurrentAs();
+    SaveProjectFile(fileName);
+    return true;
+}
+
+bool TForm1::saveCurrentAs()
+{
+    const QString path = m_ui.getSaveFileName(this, kProjectFilter, QStringLiteral("tvst"), {});
+    if (path.isEmpty() || !ConfirmOverwrite(path))
+        return false;
+    SaveProjectFile(path);
+    return true;
+}
+
 void TForm1::actSaveExecute()
 {
-    if (bSaved)
-        SaveProjectFile(fileName);
-    else
-        actSaveAsExecute();
+    saveCurrent();
 }
 
 void TForm1::actSaveAsExecute()
 {
-    const QString path = m_ui.getSaveFileName(this, kProjectFilter, QStringLiteral("tvst"), {});
-    if (path.isEmpty() || !ConfirmOverwrite(path))
-        return;
-    SaveProjectFile(path);
+    saveCurrentAs();
 }
 
 void TForm1::actExitExecute()
@@ -365,12 +394,7 @@ void TForm1::actExitExecute()
 
 bool TForm1::FormCloseQuery()
 {
-    const UserInteraction::Answer answer = AskSaveCurrent();
-    if (answer == UserInteraction::Answer::Cancel)
-        return false;
-    if (answer == UserInteraction::Answer::Yes)
-        actSaveExecute();
-    return true;
+    return ConfirmSaveCurrent();
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -378,12 +402,17 @@ void TForm1::closeEvent(QCloseEvent* event)
     // A failed write ends the query with an error: the window stays open.
     bool allow = false;
     runCommand(m_ui, this, [&] { allow = FormCloseQuery(); });
-    if (allow) {
-        endRecovery();
-        event->accept();
-    } else {
+    if (!allow) {
         event->ignore();
+        return;
     }
+    endRecovery();
+    event->accept();
+    // The program ends with this window: the FTP log and any other window
+    // left open go with it, so the last window closed ends the event loop.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible())
+            window->close();
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -408,11 +437,8 @@ void TForm1::FormShow()
 void TForm1::openDroppedFiles(const QStringList& paths)
 {
     for (const QString& path : paths) {
-        const UserInteraction::Answer answer = AskSaveCurrent();
-        if (answer == UserInteraction::Answer::Cancel)
+        if (!ConfirmSaveCurrent()) // a failed write throws: no further file opens
             return;
-        if (answer == UserInteraction::Answer::Yes)
-            actSaveExecute(); // a failed write throws: no further file opens
         openProject(path);
     }
 }

@@ -96,9 +96,14 @@ public:
     // Document operations.
     void NewDocument();
     UserInteraction::Answer AskSaveCurrent();
+    // The save question before the project is replaced or the window
+    // closes: false when the user cancelled it, the save dialog or the
+    // overwrite question (the project then stays); a failed write throws.
+    bool ConfirmSaveCurrent();
     bool ConfirmOverwrite(const QString& path);
-    // Reads the file into the window; on any failure shows the fixed message,
-    // changes nothing and returns false.
+    // Reads the file into the window; on any failure shows a message (the
+    // fixed one for content that is no project, the cause for a file that
+    // cannot be read), changes nothing and returns false.
     bool LoadProjectFile(const QString& path);
     // Writes the project and takes the path as its name; throws when the
     // file cannot be written, leaving the name state as it was.
@@ -199,6 +204,10 @@ private:
 
     bool FormCloseQuery();
     void FormShow();
+    // Save and Save As; false when the user cancelled the file dialog or
+    // the overwrite question.
+    bool saveCurrent();
+    bool saveCurrentAs();
     void takeName(const QString& path);
     void setStatusText(const QString& text);
     void openProject(const QString& path);

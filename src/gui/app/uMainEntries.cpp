@@ -31,9 +31,12 @@ void TForm1::RefreshNewsList()
         const TNewsEntry& entry = ListField.at(i);
         const QString when = regional.formatDate(entry.date) + QStringLiteral(" - ") +
                              regional.formatTime(entry.time);
-        lstNews->setItem(i, 0, new QTableWidgetItem(entry.title));
-        lstNews->setItem(i, 1, new QTableWidgetItem(when));
-        lstNews->setItem(i, 2, new QTableWidgetItem(entry.link));
+        const QString texts[] = {entry.title, when, entry.link};
+        for (int column = 0; column < 3; ++column) {
+            auto* item = new QTableWidgetItem(texts[column]);
+            item->setToolTip(texts[column]); // the whole text of a cut cell
+            lstNews->setItem(i, column, item);
+        }
     }
 }
 

@@ -1,7 +1,7 @@
 // FTP publishing commands of the main window: the upload with its log, the
 // profiles window and the folder browser.
 #include "ftp/FtpProfileStore.h"
-#include "ftp/FtpPublish.h"
+#include "ftp/PublishJob.h"
 #include "ftp/uFTPBrowser.h"
 #include "ftp/uFTPProfiles.h"
 #include "ftp/uLog.h"
@@ -40,41 +40,25 @@ void TForm1::actUploadExecute()
 
 bool TForm1::CheckFTPSettings()
 {
-    if (textControl(u"edtFTPServer")->text().isEmpty()) {
-        m_ui.showMessage(this, QStringLiteral("Fehler: Kein FTP-Server angegeben. Bitte geben Sie "
-                                              "einen FTP-Server an."));
-        return false;
-    }
-    if (textControl(u"edtFileNameRSS")->text().isEmpty()) {
-        m_ui.showMessage(this, QStringLiteral("Fehler: Kein RSS-Dateiname angeben. Bitte geben Sie "
-                                              "eine RSS-Datei für den FTP-Upload an."));
-        return false;
-    }
-    if (!WholeNumber::isWholeNumber(textControl(u"edtFTPPort")->text())) {
-        m_ui.showMessage(
-            this, QStringLiteral("Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21."));
-        textControl(u"edtFTPPort")->setText(QStringLiteral("21"));
-        return false;
-    }
-    return true;
+    const FtpPublish::Settings settings = FtpPublish::settingsFromDocument(documentFromControls());
+    const QString problem = FtpPublish::uploadSettingsProblem(settings);
+    if (problem.isEmpty())
+        return true;
+    m_ui.showMessage(this, problem);
+    if (!WholeNumber::isWholeNumber(settings.port) && !settings.host.isEmpty() &&
+        !settings.remoteName.isEmpty())
+        textControl(u"edtFTPPort")->setText(QString::number(defaultPort(settings.protocol)));
+    return false;
 }
 
 bool TForm1::UploadRSSFile(const QString& localPath)
 {
     if (!CheckFTPSettings())
         return false;
-    FtpPublish::Settings settings;
-    settings.host = textControl(u"edtFTPServer")->text();
-    settings.port = textControl(u"edtFTPPort")->text();
-    settings.username = textControl(u"edtFTPUserName")->text();
-    settings.password = textControl(u"edtFTPPassword")->text();
-    settings.passive = checkControl(u"chkFTPPassive")->isChecked();
-    settings.folder = textControl(u"edtFTPFolder")->text();
-    settings.remoteName = textControl(u"edtFileNameRSS")->text();
+    const FtpPublish::Settings settings = FtpPublish::settingsFromDocument(documentFromControls());
     try {
-        return ftpLog().runLogged(this, [&](TIdFTP& ftp, const FtpPublish::LogFn& log) {
-            return FtpPublish::UploadRSSFile(ftp, settings, localPath, log);
-        });
+        return ftpLog().runLogged(this, m_ui, settings,
+                                  [&](PublishJob& job) { return job.upload(localPath); });
     } catch (const FtpPublish::EPortNotANumber& e) {
         m_ui.showMessage(this, e.message());
         return false;
@@ -107,10 +91,13 @@ void TForm1::btFTPBrowseClick()
     browser.Password = textControl(u"edtFTPPassword")->text();
     browser.Username = textControl(u"edtFTPUserName")->text();
     browser.Passiv = checkControl(u"chkFTPPassive")->isChecked();
+    browser.Protocol = Controls::protocolOf(choiceControl(u"cboFTPProtocol"));
     const auto port = WholeNumber::parse(textControl(u"edtFTPPort")->text());
     if (!port) {
-        m_ui.showMessage(this, QStringLiteral("Port muss eine Zahl sein. Standardport ist 21."));
-        textControl(u"edtFTPPort")->setText(QStringLiteral("21"));
+        const quint16 standard = defaultPort(Controls::protocolOf(choiceControl(u"cboFTPProtocol")));
+        m_ui.showMessage(this,
+                         QStringLiteral("Port muss eine Zahl sein. Standardport ist %1.").arg(standard));
+        textControl(u"edtFTPPort")->setText(QString::number(standard));
         return;
     }
     browser.ServerPort = *port;

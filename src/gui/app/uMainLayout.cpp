@@ -335,6 +335,10 @@ QWidget* TForm1::buildEntriesPage()
     lstNews->setColumnWidth(0, 150);
     lstNews->setColumnWidth(1, 150);
     lstNews->setColumnWidth(2, 200);
+    lstNews->horizontalHeader()->setStretchLastSection(true);
+    // One line of text per row, so that many entries are in view.
+    lstNews->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lstNews->verticalHeader()->setDefaultSectionSize(lstNews->fontMetrics().height() + 6);
     connect(lstNews, &QTableWidget::cellDoubleClicked, this,
             [this] { runCommand(m_ui, this, [this] { btEditNewsClick(); }); });
 
@@ -458,6 +462,9 @@ QWidget* TForm1::buildOtherSettingsPage()
     cboLanguage->setCurrentIndex(ChannelSettings::kDefaultLanguageIndex);
     cboLanguage->setMaxVisibleItems(20);
     auto* edtGUID = Controls::lineEdit(panelOther, "edtGUID");
+    // A whole GUID in view at the default window size.
+    edtGUID->setMinimumWidth(
+        edtGUID->fontMetrics().horizontalAdvance(QStringLiteral("{00000000-0000-0000-0000-000000000000}")) + 16);
     auto* btRefreshGUID = Controls::refreshButton(panelOther, "btRefreshGUID");
     connectCommand(btRefreshGUID, &TForm1::btRefreshGUIDClick);
     // Stored and restored with the project, never shown.
@@ -500,6 +507,7 @@ QWidget* TForm1::buildFtpPage()
     edtFTPPort->setText(QStringLiteral("21"));
     edtFTPPort->setFixedWidth(60);
     QPushButton* btFtpProfiles = ellipsisButton(panelFTP, "btFtpProfiles");
+    btFtpProfiles->setToolTip(QStringLiteral("FTP-Profile..."));
     connectCommand(btFtpProfiles, &TForm1::actFTPProfilesExecute);
     auto* edtFTPUserName = Controls::lineEdit(panelFTP, "edtFTPUserName");
     auto* edtFTPPassword = Controls::lineEdit(panelFTP, "edtFTPPassword");
@@ -507,6 +515,7 @@ QWidget* TForm1::buildFtpPage()
     edtFTPPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     auto* edtFTPFolder = Controls::lineEdit(panelFTP, "edtFTPFolder");
     QPushButton* btFTPBrowse = ellipsisButton(panelFTP, "btFTPBrowse");
+    btFTPBrowse->setToolTip(QStringLiteral("Ordner auf dem Server wählen..."));
     connectCommand(btFTPBrowse, &TForm1::btFTPBrowseClick);
     auto* chkFTPPassive =
         Controls::checkBox(panelFTP, "chkFTPPassive", QStringLiteral("Passiver Modus"));

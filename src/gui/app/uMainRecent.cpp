@@ -103,12 +103,8 @@ void TForm1::noteRecentFile(const QString& path)
 
 void TForm1::openRecentFile(const QString& path)
 {
-    const UserInteraction::Answer answer = AskSaveCurrent();
-    if (answer == UserInteraction::Answer::Cancel)
-        return;
-    if (answer == UserInteraction::Answer::Yes)
-        actSaveExecute(); // a failed write throws and so keeps the project
-    openProject(path);
+    if (ConfirmSaveCurrent()) // a cancelled or failed save keeps the project
+        openProject(path);
 }
 
 void TForm1::actRecentRemoveMissingExecute()

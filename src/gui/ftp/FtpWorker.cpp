@@ -1,5 +1,7 @@
 #include "FtpWorker.h"
 
+#include "app/UserInteraction.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -14,6 +16,8 @@
 namespace {
 
 int g_cancelBoxDelayMs = 400;
+int g_questionsOpen = 0;       // trust questions shown on behalf of a worker
+QPointer<QDialog> g_cancelBox; // the running worker's box; it gives way to a question
 
 // Keeps user input and close requests away from every widget but the cancel
 // box while a run is active, so no command starts twice and no window closes
@@ -37,6 +41,8 @@ protected:
         case QEvent::Shortcut:
         case QEvent::Wheel:
         case QEvent::Close: {
+            if (g_questionsOpen > 0)
+                return false;
             // Window-level events pass; the widgets they reach are filtered.
             auto* widget = qobject_cast<QWidget*>(watched);
             if (!widget || (m_allowed && (widget == m_allowed || m_allowed->isAncestorOf(widget))))
@@ -56,14 +62,15 @@ private:
 class CancelBox : public QDialog
 {
 public:
-    CancelBox(QWidget* owner, std::function<void()> onCancel)
+    CancelBox(QWidget* owner, const QString& caption, const QString& text,
+              std::function<void()> onCancel)
         : QDialog(owner), m_onCancel(std::move(onCancel))
     {
         setObjectName(QStringLiteral("frmFTPProgress"));
-        setWindowTitle(QStringLiteral("FTP"));
+        setWindowTitle(caption);
         setWindowModality(Qt::ApplicationModal);
         auto* layout = new QVBoxLayout(this);
-        m_label = new QLabel(QStringLiteral("Bitte warten, der FTP-Server antwortet..."), this);
+        m_label = new QLabel(text, this);
         layout->addWidget(m_label);
         auto* row = new QHBoxLayout;
         row->addStretch();
@@ -94,6 +101,12 @@ private:
 
 } // namespace
 
+FtpWorker::FtpWorker(QWidget* owner, QString boxCaption, QString boxText) : FtpWorker(owner)
+{
+    m_boxCaption = std::move(boxCaption);
+    m_boxText = std::move(boxText);
+}
+
 FtpWorker::FtpWorker(QWidget* owner) : m_owner(owner)
 {
     m_thread.setObjectName(QStringLiteral("ftp"));
@@ -110,6 +123,36 @@ FtpWorker::~FtpWorker()
 void FtpWorker::setCancelBoxDelay(int ms)
 {
     g_cancelBoxDelayMs = ms;
+}
+
+TrustAsker FtpWorker::trustAsker(UserInteraction& ui, QWidget* parent)
+{
+    QPointer<QWidget> guard(parent);
+    return [&ui, guard](const TrustQuestion& question) {
+        bool trusted = false;
+        std::exception_ptr error;
+        auto ask = [&] {
+            ++g_questionsOpen;
+            const bool boxShown = g_cancelBox && g_cancelBox->isVisible();
+            if (boxShown)
+                g_cancelBox->hide();
+            try {
+                trusted = ui.askTrust(guard, question);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            if (boxShown && g_cancelBox)
+                g_cancelBox->show();
+            --g_questionsOpen;
+        };
+        if (QThread::currentThread() == qApp->thread())
+            ask();
+        else
+            QMetaObject::invokeMethod(qApp, ask, Qt::BlockingQueuedConnection);
+        if (error)
+            std::rethrow_exception(error);
+        return trusted;
+    };
 }
 
 void FtpWorker::post(QObject* context, std::function<void()> fn)
@@ -129,14 +172,20 @@ FtpWorker::Outcome FtpWorker::run(const std::function<void()>& work,
     bool finished = false;
     QEventLoop loop;
 
-    CancelBox box(m_owner, [&] {
+    CancelBox box(m_owner, m_boxCaption, m_boxText, [&] {
         outcome.cancelled = true;
         abort();
     });
     InputBlocker blocker(&box);
     QTimer showBox;
     showBox.setSingleShot(true);
-    connect(&showBox, &QTimer::timeout, &box, [&box] { box.show(); });
+    connect(&showBox, &QTimer::timeout, &box, [&box, &showBox] {
+        if (g_questionsOpen > 0)
+            showBox.start(g_cancelBoxDelayMs); // not over a question
+        else
+            box.show();
+    });
+    g_cancelBox = &box;
     showBox.start(g_cancelBoxDelayMs);
 
     // The finish notice is posted after every log line the work posted, so
@@ -161,6 +210,7 @@ FtpWorker::Outcome FtpWorker::run(const std::function<void()>& work,
         loop.exec();
     showBox.stop();
     box.hide();
+    g_cancelBox = nullptr;
     m_busy = false;
     return outcome;
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "ftp/RemoteSession.h"
+
 #include <QObject>
+#include <QString>
 #include <QThread>
 #include <exception>
 #include <functional>
 
 class QWidget;
+class UserInteraction;
 
 // Runs FTP operations off the GUI thread. run() returns when the operation
 // has ended; meanwhile the windows repaint and queued calls (log lines) are
@@ -21,6 +25,9 @@ class FtpWorker : public QObject
 
 public:
     explicit FtpWorker(QWidget* owner);
+    // For other slow network work (the logo download): the box's caption
+    // and text name it.
+    FtpWorker(QWidget* owner, QString boxCaption, QString boxText);
     ~FtpWorker() override; // ends the thread; no run may be active
 
     struct Outcome
@@ -35,11 +42,18 @@ public:
     // from the worker thread. Nothing runs once context is gone.
     static void post(QObject* context, std::function<void()> fn);
 
+    // Answers a session's trust question from the worker thread: the worker
+    // waits while the question is asked on the GUI thread, where user input
+    // reaches it despite the running operation.
+    static TrustAsker trustAsker(UserInteraction& ui, QWidget* parent);
+
     // How long a run may take before the cancel box shows (tests use 0).
     static void setCancelBoxDelay(int ms);
 
 private:
     QWidget* m_owner;
+    QString m_boxCaption = QStringLiteral("FTP");
+    QString m_boxText = QStringLiteral("Bitte warten, der FTP-Server antwortet...");
     QThread m_thread;
     QObject m_context; // lives on m_thread; queued work runs there
     bool m_busy = false;

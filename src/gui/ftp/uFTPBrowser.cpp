@@ -1,7 +1,7 @@
 #include "uFTPBrowser.h"
 
 #include "app/UserInteraction.h"
-#include "ftp/FtpPublish.h"
+#include "ftp/PublishJob.h"
 #include "platform/RegionalSettings.h"
 
 #include <QAction>
@@ -62,25 +62,12 @@ QString dateText(const QDateTime& moment)
 } // namespace
 
 TfrmFTPBrowser::TfrmFTPBrowser(UserInteraction& ui, QWidget* owner)
-    : QDialog(owner), m_ui(ui), m_ftp(std::make_unique<TIdFTP>()), m_worker(this)
+    : QDialog(owner), m_ui(ui), m_worker(this)
 {
     setObjectName(QStringLiteral("frmFTPBrowser"));
     setWindowTitle(QStringLiteral("FTP-Browser"));
     setWindowFlags(Qt::Dialog | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowModality(Qt::WindowModal);
-
-    // The hooks run on the worker thread; the lines are added on this one,
-    // in order, as they happen.
-    m_logEvent.OnSent = [this](const QString&, const QString& data) {
-        FtpWorker::post(this, [this, data] { AddWireLines(QStringLiteral(">> "), data); });
-    };
-    m_logEvent.OnReceived = [this](const QString&, const QString& data) {
-        FtpWorker::post(this, [this, data] { AddWireLines(QStringLiteral("<< "), data); });
-    };
-    m_ftp->Intercept = &m_logEvent;
-    m_ftp->OnStatus = [this](TIdStatus, const QString& text) {
-        FtpWorker::post(this, [this, text] { addStatusItem(text); });
-    };
 
     auto makeAction = [this](const char* name, const QString& caption, QStyle::StandardPixmap icon,
                              void (TfrmFTPBrowser::*handler)()) {
@@ -109,9 +96,18 @@ TfrmFTPBrowser::TfrmFTPBrowser(UserInteraction& ui, QWidget* owner)
     toolBar->addAction(actOvertake);
     toolBar->addSeparator();
     toolBar->addAction(actExit);
-    for (QAction* action : toolBar->actions())
-        if (QWidget* w = toolBar->widgetForAction(action); w && !action->isSeparator())
+    // The style has some icons (the network drive of "Verbinden") only in a
+    // smaller size; scaled up, all buttons show icons of one size.
+    const QSize iconSize = toolBar->iconSize();
+    for (QAction* action : toolBar->actions()) {
+        if (action->isSeparator())
+            continue;
+        const QPixmap pixmap = action->icon().pixmap(iconSize);
+        if (!pixmap.isNull() && pixmap.size() != iconSize)
+            action->setIcon(QIcon(pixmap.scaled(iconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        if (QWidget* w = toolBar->widgetForAction(action))
             w->setMinimumSize(68, 36);
+    }
 
     edtVerzeichnis = new QLineEdit(this);
     edtVerzeichnis->setObjectName(QStringLiteral("edtVerzeichnis"));
@@ -153,9 +149,9 @@ TfrmFTPBrowser::TfrmFTPBrowser(UserInteraction& ui, QWidget* owner)
 
 TfrmFTPBrowser::~TfrmFTPBrowser()
 {
-    // The client's sockets belong to the worker thread: close them there.
-    if (m_ftp->Connected())
-        m_worker.run([this] { m_ftp->Quit(); }, [] {});
+    // The session's sockets belong to the worker thread: close them there.
+    if (m_session)
+        m_worker.run([this] { m_session.reset(); }, [] {});
 }
 
 TfrmFTPBrowser::StatusLook TfrmFTPBrowser::statusLook(const QString& itemText, bool selected,
@@ -205,9 +201,13 @@ void TfrmFTPBrowser::AddWireLines(const QString& prefix, QString text)
 
 FtpWorker::Outcome TfrmFTPBrowser::runStep(const std::function<void()>& step)
 {
-    const FtpWorker::Outcome outcome = m_worker.run(step, [this] { m_ftp->Abort(); });
+    const FtpWorker::Outcome outcome = m_worker.run(step, [this] {
+        if (RemoteSession* session = m_running.load())
+            session->abort();
+    });
     // A cancel pressed as the step ended must not fail the next one.
-    m_ftp->ResetAbort();
+    if (m_session)
+        m_session->resetAbort();
     if (outcome.cancelled && outcome.error)
         addStatusItem(FtpPublish::kCancelledLine);
     return outcome;
@@ -217,19 +217,39 @@ void TfrmFTPBrowser::actConnectExecute()
 {
     if (m_connected)
         return;
-    m_ftp->Username = Username;
-    m_ftp->Password = Password;
-    m_ftp->Host = ServerName;
-    m_ftp->Port = quint16(ServerPort); // the low 16 bits, as the client keeps them
-    m_ftp->Passive = Passiv;
+    RemoteSettings settings;
+    settings.protocol = Protocol;
+    settings.host = ServerName;
+    settings.port = quint16(ServerPort); // the low 16 bits, as the client keeps them
+    settings.username = Username;
+    settings.password = Password;
+    settings.passive = Passiv;
+    // The hooks run on the worker thread; the lines are added on this one,
+    // in order, as they happen.
+    RemoteHooks hooks;
+    hooks.wire = [this](bool sent, const QString& line) {
+        FtpWorker::post(this, [this, sent, line] {
+            AddWireLines(sent ? QStringLiteral(">> ") : QStringLiteral("<< "), line);
+        });
+    };
+    hooks.status = [this](const QString& text) {
+        FtpWorker::post(this, [this, text] { addStatusItem(text); });
+    };
+    hooks.askTrust = FtpWorker::trustAsker(m_ui, this);
     QString current;
-    const FtpWorker::Outcome outcome = runStep([this, &current] {
+    const FtpWorker::Outcome outcome = runStep([this, &settings, &hooks, &current] {
+        m_session.reset();
+        if (settings.host.isEmpty())
+            throw Error(QStringLiteral("Kein Server angegeben."));
+        m_session = makeRemoteSession(settings, hooks);
+        m_running.store(m_session.get());
         try {
-            m_ftp->Connect();
-            current = m_ftp->RetrieveCurrentDir();
+            m_session->connect();
+            current = m_session->currentDir();
         } catch (...) {
             // A login that half worked must not block the next Connect.
-            m_ftp->Quit();
+            m_running.store(nullptr);
+            m_session.reset();
             throw;
         }
     });
@@ -250,11 +270,9 @@ void TfrmFTPBrowser::ChangeFolder(const QString& path)
     QString current;
     TIdFTPListItems items;
     const FtpWorker::Outcome outcome = runStep([this, &path, &current, &items] {
-        m_ftp->ChangeDir(path);
-        m_ftp->SetTransferType(ftASCII);
-        current = m_ftp->RetrieveCurrentDir();
-        m_ftp->List();
-        items = m_ftp->DirectoryListing();
+        m_session->changeDir(path);
+        current = m_session->currentDir();
+        items = m_session->list();
     });
     if (outcome.error) {
         folderFailed(outcome);
@@ -264,7 +282,19 @@ void TfrmFTPBrowser::ChangeFolder(const QString& path)
     lstDirectory->clear();
     const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
     const QIcon fileIcon = style()->standardIcon(QStyle::SP_FileIcon);
-    for (const TIdFTPListItem& entry : items) {
+    // "." and ".." lead to this folder and the one above; listings seldom
+    // carry them, so they are always shown first.
+    TIdFTPListItems shown;
+    for (const char* name : {".", ".."}) {
+        TIdFTPListItem item;
+        item.FileName = QString::fromLatin1(name);
+        item.ItemType = ditDirectory;
+        shown.push_back(item);
+    }
+    for (const TIdFTPListItem& entry : items)
+        if (entry.FileName != u"." && entry.FileName != u"..")
+            shown.push_back(entry);
+    for (const TIdFTPListItem& entry : shown) {
         const bool folder = entry.ItemType == ditDirectory;
         auto* row = new QTreeWidgetItem(lstDirectory);
         row->setText(0, entry.FileName);
@@ -291,14 +321,24 @@ void TfrmFTPBrowser::CloseConnection()
     lstDirectory->clear();
     actConnect->setEnabled(true);
     m_connected = false;
-    m_worker.run([this] { m_ftp->Quit(); }, [this] { m_ftp->Abort(); });
+    m_worker.run(
+        [this] {
+            if (m_session)
+                m_session->quit();
+            m_running.store(nullptr);
+            m_session.reset();
+        },
+        [this] {
+            if (RemoteSession* session = m_running.load())
+                session->abort();
+        });
 }
 
 void TfrmFTPBrowser::reloadFolder()
 {
     QString current;
     const FtpWorker::Outcome outcome =
-        runStep([this, &current] { current = m_ftp->RetrieveCurrentDir(); });
+        runStep([this, &current] { current = m_session->currentDir(); });
     if (outcome.error) {
         folderFailed(outcome);
         return;
@@ -368,7 +408,7 @@ void TfrmFTPBrowser::actExitExecute()
 
 void TfrmFTPBrowser::done(int result)
 {
-    if (m_connected || m_ftp->Connected())
+    if (m_connected || m_session)
         CloseConnection();
     QDialog::done(result);
 }

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "FtpWorker.h"
-#include "ftp/IdFTP.h"
+#include "ftp/RemoteSession.h"
 
 #include <QColor>
 #include <QDialog>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -15,9 +16,10 @@ class QTreeWidget;
 class UserInteraction;
 
 // The FTP folder browser: walks the server's folders with the main window's
-// connection settings and hands the chosen path back (modal result OK,
-// SelectedPath). Its status list shows the client's progress reports and
-// every line of the control connection, the password masked. Each FTP step
+// connection settings, whichever protocol, and hands the chosen path back
+// (modal result OK, SelectedPath). Its status list shows the session's
+// progress reports and every line of the control connection (SFTP: its
+// requests), the password masked. Each FTP step
 // runs on the window's worker thread; "Abbrechen" in the progress box ends
 // a hanging one.
 class TfrmFTPBrowser : public QDialog
@@ -29,6 +31,7 @@ public:
     ~TfrmFTPBrowser() override;
 
     // Set before the window is shown.
+    RemoteProtocol Protocol = RemoteProtocol::Ftp;
     QString ServerName;
     std::int32_t ServerPort = 21;
     QString Username;
@@ -46,7 +49,7 @@ public:
 
     void ChangeFolder(const QString& path);
     void CloseConnection();
-    // Adds the chunk's lines to the status list, each after `prefix`.
+    // Adds the text's lines to the status list, each after `prefix`.
     void AddWireLines(const QString& prefix, QString text);
     bool isConnected() const { return m_connected; }
 
@@ -75,8 +78,8 @@ private:
     void reloadFolder();
 
     UserInteraction& m_ui;
-    TIdLogEvent m_logEvent;
-    std::unique_ptr<TIdFTP> m_ftp;
+    std::unique_ptr<RemoteSession> m_session; // made on connecting
+    std::atomic<RemoteSession*> m_running{nullptr}; // what "Abbrechen" aborts
     FtpWorker m_worker;
     bool m_connected = false;
 

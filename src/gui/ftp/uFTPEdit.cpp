@@ -2,8 +2,7 @@
 
 #include "app/Controls.h"
 #include "app/UserInteraction.h"
-#include "ftp/FtpPublish.h"
-#include "ftp/IdFTP.h"
+#include "ftp/PublishJob.h"
 #include "platform/WholeNumber.h"
 #include "uLog.h"
 
@@ -167,9 +166,10 @@ void TfrmFTPEdit::closeEvent(QCloseEvent* event)
 
 void TfrmFTPEdit::keyPressEvent(QKeyEvent* event)
 {
-    // No button reacts to Escape either.
+    // Escape cancels, as "Abbrechen" does, without the question.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
+        btCancelClick();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -183,18 +183,17 @@ void TfrmFTPEdit::btTestClick()
 void TfrmFTPEdit::testConnection()
 {
     FtpPublish::Settings settings;
+    settings.protocol = Controls::protocolOf(cboProtokoll);
     settings.host = edtServername->text();
     settings.port = edtPort->text();
     settings.username = edtBenutzername->text();
     settings.password = edtPasswort->text();
     settings.passive = chkPassiv->isChecked();
     try {
-        m_log.runLogged(this, [&settings](TIdFTP& ftp, const FtpPublish::LogFn& log) {
-            return FtpPublish::TestConnection(ftp, settings, log);
-        });
+        m_log.runLogged(this, m_ui, settings, [](PublishJob& job) { return job.testConnection(); });
     } catch (const FtpPublish::EPortNotANumber& e) {
         m_ui.showMessage(this, e.message());
-    } catch (const EIdHostRequired&) {
-        m_ui.showMessage(this, QStringLiteral("Bitte geben Sie einen gültigen Servernamen an."));
+    } catch (const FtpPublish::EHostRequired& e) {
+        m_ui.showMessage(this, e.message());
     }
 }

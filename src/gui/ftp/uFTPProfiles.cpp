@@ -137,6 +137,13 @@ bool TftpProfiles::FormClose()
 {
     try {
         FtpProfileStore::save(ServerList, m_storePath, m_storeIncomplete);
+    } catch (const FtpProfileStore::EBackupFailed& e) {
+        // The unreadable store is left alone, and the window closes all the
+        // same: the backup would fail on every later try too. Said once.
+        m_ui.showError(this, withFullStop(e.message()) +
+                                 QStringLiteral(" Die FTP-Profile wurden daher nicht gespeichert."));
+        m_storeIncomplete = false;
+        return true;
     } catch (const Error& e) {
         m_ui.showError(this, withFullStop(e.message()));
         return false;

@@ -1,16 +1,16 @@
 #include "uLog.h"
 
 #include "FtpWorker.h"
-#include "ftp/IdFTP.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TfrmFTPLog::TfrmFTPLog(QWidget* owner) : QDialog(nullptr), m_owner(owner)
+TfrmFTPLog::TfrmFTPLog(QWidget* owner)
+    : QDialog(owner ? owner->window() : nullptr), m_owner(owner ? owner->window() : nullptr)
 {
-    if (owner)
-        connect(owner, &QObject::destroyed, this, [this] { delete this; });
     setObjectName(QStringLiteral("frmFTPLog"));
     setWindowTitle(QStringLiteral("FTP-Log"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
@@ -38,12 +38,45 @@ TfrmFTPLog::TfrmFTPLog(QWidget* owner) : QDialog(nullptr), m_owner(owner)
 
 void TfrmFTPLog::showLog()
 {
+    // Above the dialog that is modal to the owner (the profile editor
+    // testing a connection), else above the owner: a window of the owner
+    // itself would be blocked by that dialog.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != this && modal->windowModality() == Qt::WindowModal)
+        keepAbove(modal);
+    else if (!parentWidget() || !parentWidget()->isVisible())
+        keepAbove(m_owner);
     if (!m_placed && m_owner) {
-        move(m_owner->window()->geometry().center() - rect().center());
+        move(m_owner->geometry().center() - rect().center());
         m_placed = true;
     }
     show();
     raise();
+    activateWindow();
+}
+
+void TfrmFTPLog::keepAbove(QWidget* window)
+{
+    if (!window || parentWidget() == window)
+        return;
+    if (parentWidget() && parentWidget() != m_owner)
+        parentWidget()->removeEventFilter(this);
+    const bool shown = isVisible();
+    const QPoint at = pos();
+    setParent(window, windowFlags());
+    move(at);
+    if (window != m_owner)
+        window->installEventFilter(this);
+    if (shown)
+        show();
+}
+
+bool TfrmFTPLog::eventFilter(QObject* watched, QEvent* event)
+{
+    // The dialog it was kept above goes: back to the owner, staying open.
+    if (event->type() == QEvent::Hide && watched == parentWidget() && watched != m_owner)
+        keepAbove(m_owner);
+    return QDialog::eventFilter(watched, event);
 }
 
 void TfrmFTPLog::clear()
@@ -71,27 +104,28 @@ void TfrmFTPLog::SpeedButton1Click()
     hide();
 }
 
-bool TfrmFTPLog::runLogged(QWidget* owner, const Steps& steps)
+bool TfrmFTPLog::runLogged(QWidget* owner, UserInteraction& ui,
+                           const FtpPublish::Settings& settings, const Steps& steps)
 {
     showLog();
     clear();
-    TIdFTP ftp;
     bool result = false;
+    // Every line brings the log up, so an error is seen when the run ends.
     const FtpPublish::LogFn log = [this](const QString& line) {
-        FtpWorker::post(this, [this, line] { addLine(line); });
+        FtpWorker::post(this, [this, line] {
+            addLine(line);
+            showLog();
+        });
     };
+    RemoteHooks hooks;
+    hooks.askTrust = FtpWorker::trustAsker(ui, owner);
+    PublishJob job(settings, log, hooks);
     FtpWorker worker(owner);
-    const FtpWorker::Outcome outcome = worker.run(
-        [&] {
-            try {
-                result = steps(ftp, log);
-            } catch (...) {
-                // A failed run leaves no connection behind.
-                ftp.Disconnect();
-                throw;
-            }
-        },
-        [&ftp] { ftp.Abort(); });
+    // The job's sessions live and die on the worker thread.
+    const FtpWorker::Outcome outcome =
+        worker.run([&] { result = steps(job); }, [&job] { job.abort(); });
+    // The cancel box took the focus and handed it back to its owner.
+    showLog();
     if (!outcome.error)
         return result;
     if (outcome.cancelled) {

@@ -3,7 +3,10 @@
 
 #include "ftp/FtpListParsers.h"
 
+#include <cctype>
 #include <gtest/gtest.h>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -216,11 +219,33 @@ TEST_P(ListingRow, GivesItsEntry)
     expectEntry(items[0], row);
 }
 
-INSTANTIATE_TEST_SUITE_P(Families, ListingRow, ::testing::ValuesIn(kRows), [](const auto& info) {
-    std::string name = info.param.family;
-    std::erase_if(name, [](char c) { return !std::isalnum(c); });
-    return name + std::to_string(info.index);
-});
+// Family and file name, e.g. "Unix_feed_xml"; a row repeating both gets a
+// count, so names stay put when rows are added elsewhere.
+std::string rowName(const ::testing::TestParamInfo<Row>& info)
+{
+    const auto words = [](const char* text) {
+        std::string out;
+        for (const char* c = text; *c; ++c) {
+            if (std::isalnum(static_cast<unsigned char>(*c)))
+                out += *c;
+            else if (!out.empty() && out.back() != '_')
+                out += '_';
+        }
+        while (!out.empty() && out.back() == '_')
+            out.pop_back();
+        return out;
+    };
+    std::string name = words(info.param.family) + '_' + words(info.param.name);
+    int same = 0;
+    for (std::size_t i = 0; i < info.index; ++i) {
+        if (std::string_view(kRows[i].family) == info.param.family &&
+            std::string_view(kRows[i].name) == info.param.name)
+            ++same;
+    }
+    return same ? name + '_' + std::to_string(same + 1) : name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, ListingRow, ::testing::ValuesIn(kRows), rowName);
 
 // Each family's rows as one listing, with the headers and totals its
 // servers put around them.
@@ -320,6 +345,58 @@ TEST(ListingFamilies, SiteZoneOffsetTurnsServerTimeIntoLocalTime)
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[0].ModifiedDate, utc(2023, 1, 16, 5, 0));
     EXPECT_EQ(items[1].ModifiedDate, utc(2024, 6, 15, 14, 0));
+}
+
+// SITE ZONE replies as servers send them, and broken ones.
+TEST(SiteZone, ReplyGivesAnOffsetOnlyWithinADay)
+{
+    const struct
+    {
+        int code;
+        const char* line;
+        std::optional<int> minutes;
+    } cases[] = {
+        {210, "UTC-300", -300},
+        {210, "UTC+60", 60},
+        {210, "UTC0", 0},
+        {210, "UTC 120", 120},
+        {210, "UTC+840", 840}, // Line Islands
+        {210, "UTC-1440", -1440},
+        {210, "UTC+1440", 1440},
+        {210, "UTC+1441", std::nullopt},
+        {210, "UTC540094932", std::nullopt},
+        {210, "UTC-2147483648", std::nullopt},
+        {210, "UTC99999999999999999999", std::nullopt},
+        {210, "UTC", std::nullopt},
+        {210, "GMT+1", std::nullopt},
+        {500, "UTC-300", std::nullopt},
+        {202, "Command not implemented.", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FtpListParsers::parseSiteZoneReply({c.code, {QString::fromLatin1(c.line)}}),
+                  c.minutes)
+            << c.code << ' ' << c.line;
+    }
+    EXPECT_EQ(FtpListParsers::parseSiteZoneReply({210, {}}), std::nullopt);
+}
+
+TEST(SiteZone, OffsetBeyondADayIsIgnoredAndADayAheadStillGivesDates)
+{
+    const QStringList lines = {"-rw-r--r-- 1 anna users 1 Jan 16  2023 a",
+                               "-rw-r--r-- 1 anna users 1 Jun 15 09:00 b"};
+    ListParseContext context = fixedNow();
+    context.serverUtcOffsetMinutes = 540094932;
+    const auto broken = FtpListParsers::parseList(lines, context);
+    const auto plain = FtpListParsers::parseList(lines, fixedNow());
+    ASSERT_EQ(broken.size(), 2);
+    EXPECT_EQ(broken[0].ModifiedDate, plain[0].ModifiedDate);
+    EXPECT_EQ(broken[1].ModifiedDate, plain[1].ModifiedDate);
+
+    context.serverUtcOffsetMinutes = 1440;
+    const auto ahead = FtpListParsers::parseList(lines, context);
+    ASSERT_EQ(ahead.size(), 2);
+    EXPECT_EQ(ahead[0].ModifiedDate, utc(2023, 1, 15, 0, 0));
+    EXPECT_EQ(ahead[1].ModifiedDate, utc(2024, 6, 14, 9, 0));
 }
 
 TEST(ListingFamilies, VmsNameWrappedOntoItsOwnLine)

@@ -102,7 +102,7 @@ TEST_F(FtpProfileStoreTest, AnUnreadableStoreIsKeptBeforeItIsReplaced)
     write(broken);
     const auto result = FtpProfileStore::load(path());
     EXPECT_FALSE(result.complete());
-    EXPECT_TRUE(result.error.contains("Line: 1")) << result.error.toStdString();
+    EXPECT_TRUE(result.error.contains("Zeile: 1")) << result.error.toStdString();
 
     FtpProfileStore::save(result.profiles, path(), !result.complete());
     EXPECT_EQ(read(path() + ".bak"), broken);

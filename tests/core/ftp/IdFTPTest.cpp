@@ -191,6 +191,14 @@ TEST_F(FtpClient, SiteZoneOffsetIsKept)
     EXPECT_EQ(ftp.ServerUtcOffsetMinutes(), -300);
 }
 
+TEST_F(FtpClient, SiteZoneOffsetBeyondADayIsIgnored)
+{
+    server.on("FEAT", {reply("211-Features:\r\n SITE ZONE\r\n211 End\r\n")});
+    server.on("SITE ZONE", {reply("210 UTC540094932\r\n")});
+    connect();
+    EXPECT_EQ(ftp.ServerUtcOffsetMinutes(), std::nullopt);
+}
+
 TEST_F(FtpClient, PortKeepsTheLow16BitsOfTheWholeNumber)
 {
     server.start();
@@ -212,9 +220,10 @@ struct RefusedSetting
 TEST_F(FtpClient, MissingHostOrPortFailsWithoutNetworkActivity)
 {
     server.start();
+    // A name of blanks is not missing: it fails at the resolution (below).
     for (const RefusedSetting& c :
-         {RefusedSetting{"", 21, true}, RefusedSetting{"  ", 21, true},
-          RefusedSetting{"127.0.0.1", 0, false}, RefusedSetting{"127.0.0.1", 65536, false}}) {
+         {RefusedSetting{"", 21, true}, RefusedSetting{"127.0.0.1", 0, false},
+          RefusedSetting{"127.0.0.1", 65536, false}}) {
         ftp.Host = QString::fromLatin1(c.host);
         ftp.Port = c.port;
         try {
@@ -222,7 +231,7 @@ TEST_F(FtpClient, MissingHostOrPortFailsWithoutNetworkActivity)
             ADD_FAILURE() << c.host << ":" << c.port;
         } catch (const EIdHostRequired& e) {
             EXPECT_TRUE(c.hostError);
-            EXPECT_TRUE(e.message().isEmpty());
+            EXPECT_FALSE(e.message().isEmpty()); // no empty error box
         } catch (const EIdPortRequired& e) {
             EXPECT_FALSE(c.hostError);
             EXPECT_TRUE(e.message().isEmpty());
@@ -231,6 +240,23 @@ TEST_F(FtpClient, MissingHostOrPortFailsWithoutNetworkActivity)
     EXPECT_TRUE(statuses.isEmpty());
     EXPECT_TRUE(sent.isEmpty());
     EXPECT_EQ(server.connections(), 0);
+}
+
+TEST_F(FtpClient, BlankHostFailsAtResolutionWithItsText)
+{
+    ftp.Host = QStringLiteral("   ");
+    try {
+        ftp.Connect();
+        ADD_FAILURE() << "connected to a blank name";
+    } catch (const EIdHostRequired&) {
+        ADD_FAILURE() << "blanks taken for a missing name";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Der Rechnername")))
+            << e.message().toStdString();
+        EXPECT_GT(e.message().size(), QStringLiteral("Der Rechnername    konnte nicht aufgelöst "
+                                                     "werden: ")
+                                          .size());
+    }
 }
 
 TEST_F(FtpClient, RefusedConnectionIsAnOtherFailure)

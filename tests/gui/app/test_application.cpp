@@ -14,6 +14,21 @@ TEST(Application, StandardButtonsSpeakGerman)
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
 }
 
+TEST(Application, HtmlEditorContextMenuSpeaksGerman)
+{
+    ASSERT_TRUE(installGermanQtTranslation());
+    // The texts of the engine's context menu, with their German forms.
+    const struct
+    {
+        const char* english;
+        const char* german;
+    } texts[] = {{"Undo", "Rückgängig"}, {"Redo", "Wiederholen"}, {"Cut", "Ausschneiden"},
+                 {"Copy", "Kopieren"},   {"Paste", "Einfügen"},   {"Select all", "Alles auswählen"}};
+    for (const auto& t : texts)
+        EXPECT_EQ(QCoreApplication::translate("RenderViewContextMenuQt", t.english),
+                  QString::fromUtf8(t.german));
+}
+
 // Every window shows the program icon, in each size the desktop asks for.
 TEST(Application, WindowsShowTheProgramIcon)
 {

@@ -109,6 +109,7 @@ TEST_F(MainWindowTest, EveryChannelSettingSurvivesSaveAndReopen)
     trigger("actNew");
     ASSERT_EQ(title(), kTemplateTitle);
     ui.openFileNames = {file};
+    ui.answers.push_back(UserInteraction::Answer::No); // the save question
     trigger("actOpen");
 
     const FeedDocument written = ProjectFile::LoadProjectFile(file);
@@ -128,6 +129,7 @@ TEST_F(MainWindowTest, LanguageOutsideTheListIsShownAndSaved)
     odd.setText(u"cboLanguage", QStringLiteral("Klingonisch [tlh]"));
     ProjectFile::SaveProjectFile(odd, path("odd.tvst"));
     ui.openFileNames = {path("odd.tvst")};
+    ui.answers.push_back(UserInteraction::Answer::No); // the save question
     trigger("actOpen");
     QComboBox* language = form->choiceControl(u"cboLanguage");
     EXPECT_EQ(language->currentText(), "Klingonisch [tlh]");

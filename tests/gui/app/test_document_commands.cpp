@@ -62,7 +62,9 @@ TEST_F(MainWindowTest, MissingTemplateStillMakesAnUnnamedProjectWithFreshValues)
     setTitle(QStringLiteral("Bisher"));
     ui.answers = {Answer::No};
     trigger("actNew");
-    EXPECT_EQ(ui.messages, QStringList{kNotAProjectFileMessage});
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_TRUE(ui.messages[0].contains(u"default.tvst") && ui.messages[0].contains(u"existiert nicht"))
+        << ui.messages[0].toStdString();
     EXPECT_EQ(title(), "Bisher");
     EXPECT_EQ(form->statusText(), "unbenannt.tvst");
     EXPECT_NE(form->textControl(u"edtGUID")->text(), kTemplateGuid);
@@ -119,9 +121,13 @@ TEST_F(MainWindowTest, SaveAsOntoExistingFileAsksBeforeOverwriting)
 TEST_F(MainWindowTest, SaveAsCancelledChangesNothing)
 {
     const QString named = writeProject(QStringLiteral("a.tvst"), QStringLiteral("A"));
+    ui.answers = {Answer::No};
     ui.openFileNames = {named};
     trigger("actOpen");
+    ASSERT_TRUE(ui.messages.isEmpty()) << ui.messages.join('|').toStdString();
+    ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('|').toStdString();
     const QByteArray before = readAll(named);
+    ui.questions.clear();
 
     ui.saveFileNames = {QString()};
     setTitle(QStringLiteral("geändert"));
@@ -141,13 +147,17 @@ TEST_F(MainWindowTest, FailedWriteKeepsNameStateAndReportsTheError)
     EXPECT_EQ(form->statusText(), "unbenannt.tvst");
 }
 
-TEST_F(MainWindowTest, OpenReplacesProjectWithoutAskingAndTakesTheName)
+// Open replaces the project: the save question comes first, as for New.
+TEST_F(MainWindowTest, OpenAsksToSaveFirstAndTakesTheName)
 {
     const QString file =
         writeProject(QStringLiteral("b.tvst"), QStringLiteral("Geöffnet"), {"eins", "zwei"});
+    ui.answers = {Answer::No};
     ui.openFileNames = {file};
     trigger("actOpen");
-    EXPECT_TRUE(ui.questions.empty());
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0].text, "Soll die aktuelle Datei gespeichert werden?");
+    EXPECT_TRUE(ui.questions[0].withCancel);
     EXPECT_EQ(ui.openFilters, QStringList{kProjectFilter});
     EXPECT_EQ(title(), QString::fromUtf8("Geöffnet"));
     EXPECT_EQ(form->entries().size(), 2);
@@ -155,9 +165,23 @@ TEST_F(MainWindowTest, OpenReplacesProjectWithoutAskingAndTakesTheName)
     EXPECT_TRUE(form->isSaved());
     EXPECT_EQ(form->statusText(), file);
 
+    ui.answers = {Answer::No};
     ui.openFileNames = {QString()};
     trigger("actOpen");
     EXPECT_EQ(form->statusText(), file);
+
+    // Cancel keeps the project and opens no dialog; Yes saves it first.
+    setTitle(QStringLiteral("ungespeichert"));
+    ui.answers = {Answer::Cancel};
+    trigger("actOpen");
+    EXPECT_EQ(title(), "ungespeichert");
+    const QString other = writeProject(QStringLiteral("c.tvst"), QStringLiteral("Anderes"));
+    ui.answers = {Answer::Yes};
+    ui.openFileNames = {other};
+    trigger("actOpen");
+    EXPECT_EQ(ProjectFile::LoadProjectFile(file).text(u"edtFeedTitle"), "ungespeichert");
+    EXPECT_EQ(title(), "Anderes");
+    EXPECT_TRUE(ui.allAnswersUsed());
 }
 
 // Open, a drop and the start-up argument read a bad file the same way: the
@@ -176,8 +200,21 @@ TEST_F(MainWindowTest, FailedReadLeavesEverythingUnchanged)
     const QString late = path("spaet.tvst");
     writeAll(late, partial);
 
-    for (const QString& bad : {notXml, foreign, late, path("gibtsnicht.tvst")}) {
+    QDir(path(QString())).mkdir(QStringLiteral("ordner.tvst"));
+    const struct
+    {
+        QString file;
+        QString message; // empty: the fixed message
+    } bads[] = {
+        {notXml, {}},
+        {foreign, {}},
+        {late, {}},
+        {path("gibtsnicht.tvst"), "existiert nicht"},
+        {path("ordner.tvst"), "ist ein Ordner"},
+    };
+    for (const auto& [bad, message] : bads) {
         SCOPED_TRACE(bad.toStdString());
+        ui.answers = {Answer::No};
         ui.openFileNames = {good};
         trigger("actOpen");
         form->textControl(u"edtOwnerName")->setText(QStringLiteral("ungespeichert"));
@@ -185,12 +222,18 @@ TEST_F(MainWindowTest, FailedReadLeavesEverythingUnchanged)
         const FeedDocument before = form->documentFromControls();
         ui.messages.clear();
 
+        ui.answers = {Answer::No, Answer::No};
         ui.openFileNames = {bad};
         trigger("actOpen");
-        ui.answers = {Answer::No};
         form->openDroppedFiles({bad});
 
-        EXPECT_EQ(ui.messages, QStringList(2, kNotAProjectFileMessage));
+        ASSERT_EQ(ui.messages.size(), 2);
+        for (const QString& shown : ui.messages) {
+            if (message.isEmpty())
+                EXPECT_EQ(shown, kNotAProjectFileMessage);
+            else
+                EXPECT_TRUE(shown.contains(bad) && shown.contains(message)) << shown.toStdString();
+        }
         EXPECT_TRUE(form->documentFromControls() == before);
         EXPECT_EQ(form->findChild<QTableWidget*>("lstNews")->rowCount(), 1);
         EXPECT_EQ(form->statusText(), good);
@@ -235,7 +278,8 @@ TEST_F(MainWindowTest, NewAsksToSaveFirst)
     const Case cases[] = {
         {"Cancel", Answer::Cancel, false, false, false},
         {"No", Answer::No, false, true, false},
-        {"Yes, dialog cancelled", Answer::Yes, true, true, false},
+        // Cancelling the save dialog keeps the work, as for Exit.
+        {"Yes, dialog cancelled", Answer::Yes, true, false, false},
         {"Yes, saved", Answer::Yes, false, true, true},
     };
     for (const Case& c : cases) {
@@ -265,6 +309,7 @@ TEST_F(MainWindowTest, NewAfterFailedWriteKeepsTheProject)
 {
     QDir(path(QString())).mkdir(QStringLiteral("sub"));
     const QString file = writeProject(QStringLiteral("sub/p.tvst"), QStringLiteral("Projekt"));
+    ui.answers = {Answer::No};
     ui.openFileNames = {file};
     trigger("actOpen");
     QDir(path(QStringLiteral("sub"))).removeRecursively();
@@ -288,7 +333,8 @@ TEST_F(MainWindowTest, ExitAsksToSaveFirst)
     const Case cases[] = {
         {"Cancel", Answer::Cancel, false, false},
         {"No", Answer::No, false, true},
-        {"Yes, dialog cancelled", Answer::Yes, false, true},
+        // Cancelling the save dialog keeps the work, as a failed write does.
+        {"Yes, dialog cancelled", Answer::Yes, false, false},
         {"Yes, write fails", Answer::Yes, true, false},
     };
     for (const Case& c : cases) {

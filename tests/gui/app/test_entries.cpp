@@ -28,7 +28,9 @@ protected:
         const QString file =
             writeProject(QStringLiteral("liste.tvst"), QStringLiteral("Liste"), {"A", "B", "C"});
         ui.openFileNames = {file};
+        ui.answers.push_back(UserInteraction::Answer::No); // the save question
         trigger("actOpen");
+        ui.questions.clear();
         list = form->findChild<QTableWidget*>("lstNews");
     }
 
@@ -182,6 +184,7 @@ TEST_F(EntriesTest, MoveKeepsTheMovedEntrySelected)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.button) + " from " + std::to_string(c.selected));
         ui.openFileNames = {path("liste.tvst")};
+        ui.answers.push_back(UserInteraction::Answer::No); // the save question
         trigger("actOpen");
         form->selectEntry(c.selected);
         form->findChild<QAbstractButton*>(c.button)->click();
@@ -211,7 +214,7 @@ TEST_F(EntriesTest, ProjectWithoutEntriesShowsAnEmptyList)
     EXPECT_TRUE(form->entries().isEmpty());
 }
 
-TEST_F(EntriesTest, EnterAndEscapeInTheShownDialogPressNoButton)
+TEST_F(EntriesTest, EnterPressesNoButtonAndEscapeCancels)
 {
     TfrmEntry dialog(form.get(), ui, &fixedNow);
     focus(field(dialog, "edtTitel"));
@@ -219,12 +222,16 @@ TEST_F(EntriesTest, EnterAndEscapeInTheShownDialogPressNoButton)
     // a modal editor below.
     for (QPushButton* button : dialog.findChildren<QPushButton*>())
         ASSERT_FALSE(button->isDefault()) << button->objectName().toStdString();
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
         QApplication::sendEvent(field(dialog, "edtTitel"), &press);
         EXPECT_TRUE(dialog.isVisible()) << key;
         EXPECT_EQ(dialog.result(), 0) << key;
     }
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(field(dialog, "edtTitel"), &escape);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_TRUE(ui.errors.isEmpty());
     dialog.hide();
 }

@@ -81,13 +81,19 @@ protected:
     }
 };
 
-inline QStringList successLog(const QString& user, const QString& folder)
+// The log of an upload that stored `bytes` as `remoteName`: under the
+// temporary name, size checked, renamed over the old file.
+inline QStringList successLog(const QString& user, const QString& folder,
+                              const QString& remoteName, qint64 bytes)
 {
     return {QStringLiteral("Versuche Verbindung aufzunehmen..."),
             QStringLiteral("Username: ") + user,
             QStringLiteral("Passwort: ********"),
             QStringLiteral("Verbindung hergestellt!"),
             QStringLiteral("Verzeichniswechsel nach: ") + folder,
+            QStringLiteral("Übertrage die Datei als %1.tavistrel-upload...").arg(remoteName),
+            QStringLiteral("Größe auf dem Server geprüft: %1 Bytes.").arg(bytes),
+            QStringLiteral("Umbenannt in %1: die neue Datei ersetzt die alte.").arg(remoteName),
             QStringLiteral("Dateien erfolgreich übertragen!")};
 }
 

@@ -2,7 +2,9 @@
 // how it fails.
 
 #include "FtpGuiFixture.h"
+#include "app/Controls.h"
 #include "ftp/uFTPBrowser.h"
+#include "support/SshServerProcess.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -102,7 +104,11 @@ TEST_P(BrowsePyftpdlib, WalksFoldersAndTakesOverATypedPath)
         ASSERT_TRUE(b.isConnected()) << ui.errors.join('\n').toStdString();
         EXPECT_FALSE(canConnect(b));
         EXPECT_EQ(path(b), QStringLiteral("/"));
-        EXPECT_EQ(names(b), QStringList({"readme.txt", "sub"}));
+        // "." and ".." are listed as folders, first.
+        EXPECT_EQ(names(b), QStringList({".", "..", "readme.txt", "sub"}));
+        EXPECT_EQ(list(b)->topLevelItem(0)->text(0), QStringLiteral("."));
+        EXPECT_EQ(list(b)->topLevelItem(1)->text(0), QStringLiteral(".."));
+        EXPECT_EQ(row(b, "..")->text(3), QStringLiteral("<DIR>"));
         const QTreeWidgetItem* sub = row(b, "sub");
         const QTreeWidgetItem* file = row(b, "readme.txt");
         EXPECT_EQ(sub->text(1), QString());
@@ -123,7 +129,7 @@ TEST_P(BrowsePyftpdlib, WalksFoldersAndTakesOverATypedPath)
         select(b, "sub");
         key(b, Qt::Key_Return);
         EXPECT_EQ(path(b), QStringLiteral("/sub"));
-        EXPECT_EQ(names(b), QStringList{"inner"});
+        EXPECT_EQ(names(b), QStringList({".", "..", "inner"}));
         select(b, "inner");
         b.lstDirectoryDblClick();
         EXPECT_EQ(path(b), QStringLiteral("/sub/inner"));
@@ -131,7 +137,11 @@ TEST_P(BrowsePyftpdlib, WalksFoldersAndTakesOverATypedPath)
         EXPECT_EQ(path(b), QStringLiteral("/sub/inner"));
         b.actFolderUpExecute();
         EXPECT_EQ(path(b), QStringLiteral("/sub"));
-        b.ChangeFolder(QStringLiteral(".."));
+        select(b, ".");
+        b.lstDirectoryDblClick();
+        EXPECT_EQ(path(b), QStringLiteral("/sub"));
+        select(b, "..");
+        b.lstDirectoryDblClick();
         EXPECT_EQ(path(b), QStringLiteral("/"));
 
         // The take-over copies what the path field holds, after the question.
@@ -150,7 +160,8 @@ TEST_P(BrowsePyftpdlib, WalksFoldersAndTakesOverATypedPath)
 
         const QStringList lines = status(b);
         EXPECT_TRUE(lines.contains(QStringLiteral(">> USER anna")));
-        EXPECT_TRUE(lines.contains(QStringLiteral(">> PASS geheim"))); // the item keeps it
+        EXPECT_TRUE(lines.contains(QStringLiteral(">> PASS *********"))); // masked by the session
+        EXPECT_FALSE(lines.join('\n').contains(QStringLiteral("geheim")));
         EXPECT_TRUE(lines.contains(QStringLiteral("Connected.")));
         EXPECT_TRUE(lines.contains(QStringLiteral(">> QUIT")));
     });
@@ -160,6 +171,56 @@ TEST_P(BrowsePyftpdlib, WalksFoldersAndTakesOverATypedPath)
 
 INSTANTIATE_TEST_SUITE_P(Modes, BrowsePyftpdlib, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "passive" : "active"; });
+
+// An SFTP server: the host key question comes first ("Nein" sends no
+// password, "Ja" connects), then the same walk through the folders.
+TEST_F(BrowserTest, WalksAnSftpServerAfterTheHostKeyQuestion)
+{
+    QTemporaryDir root, work;
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("sub/inner")));
+    writeAll(root.filePath(QStringLiteral("readme.txt")), "hello\n");
+    SshServerProcess server;
+    QString failure;
+    ASSERT_TRUE(server.startAsyncssh(root.path(), QStringLiteral("anna"), QStringLiteral("geheim"),
+                                     work.path(), &failure))
+        << failure.toStdString();
+    Controls::setProtocol(form->choiceControl(u"cboFTPProtocol"), RemoteProtocol::Sftp);
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anna"), QStringLiteral("geheim"));
+    ui.trustAnswers = {false, true};
+
+    browse([&](TfrmFTPBrowser& b) {
+        b.actConnectExecute();
+        EXPECT_FALSE(b.isConnected());
+        EXPECT_EQ(ui.errors.size(), 1);
+        EXPECT_FALSE(server.output().contains(QStringLiteral("auth "))) << "a login was tried";
+        ui.errors.clear();
+
+        b.actConnectExecute();
+        ASSERT_TRUE(b.isConnected()) << ui.errors.join('\n').toStdString();
+        EXPECT_EQ(path(b), QStringLiteral("/"));
+        EXPECT_EQ(names(b), QStringList({".", "..", "readme.txt", "sub"}));
+        EXPECT_EQ(row(b, "readme.txt")->text(1), QStringLiteral("6"));
+        EXPECT_EQ(row(b, "sub")->text(3), QStringLiteral("<DIR>"));
+        select(b, "sub");
+        key(b, Qt::Key_Return);
+        EXPECT_EQ(path(b), QStringLiteral("/sub"));
+        EXPECT_EQ(names(b), QStringList({".", "..", "inner"}));
+        select(b, "..");
+        b.lstDirectoryDblClick();
+        EXPECT_EQ(path(b), QStringLiteral("/"));
+
+        const QStringList lines = status(b);
+        EXPECT_TRUE(lines.contains(QStringLiteral(">> login anna (Passwort)")));
+        EXPECT_TRUE(lines.contains(QStringLiteral(">> ls /sub")));
+        EXPECT_FALSE(lines.join('\n').contains(QStringLiteral("geheim")));
+        b.actExitExecute();
+    });
+    EXPECT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+    ASSERT_EQ(ui.trustQuestions.size(), 2u);
+    EXPECT_EQ(ui.trustQuestions[0].kind, TrustQuestion::Kind::HostKey);
+    EXPECT_EQ(ui.trustQuestions[0].fingerprint, server.fingerprint());
+}
 
 TEST_F(BrowserTest, RefusedFolderDisconnectsAndAllowsANewConnection)
 {

@@ -3,12 +3,15 @@
 #include "document/ProjectFile.h"
 #include "support/FtpServerProcess.h"
 #include "support/ProgramRun.h"
+#include "support/ScriptedFtpServer.h"
+#include "support/SshServerProcess.h"
 #include "support/StoredFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -19,9 +22,10 @@ class CliUpload : public ::testing::Test
 protected:
     // A project whose FTP settings point at the server.
     QString writeProject(quint16 port, const QString& user, const QString& password,
-                         const QString& folder)
+                         const QString& folder, const QString& protocol = QStringLiteral("FTP"))
     {
         FeedDocument project;
+        project.setText(u"cboFTPProtocol", protocol);
         project.setText(u"edtFeedTitle", QStringLiteral("Vereinsnachrichten"));
         project.setText(u"edtFTPServer", QStringLiteral("127.0.0.1"));
         project.setText(u"edtFTPPort", QString::number(port));
@@ -37,8 +41,15 @@ protected:
 
     ProgramRun run(const QStringList& args)
     {
-        return runProgram(args, {{QStringLiteral("TMPDIR"), m_tmp.path()}});
+        // HOME and the configuration folder of this test: its known SSH hosts.
+        return runProgram(args, {{QStringLiteral("TMPDIR"), m_tmp.path()},
+                                 {QStringLiteral("HOME"), m_home.path()},
+                                 {QStringLiteral("XDG_CONFIG_HOME"), configFolder()},
+                                 {QStringLiteral("SSH_AUTH_SOCK"), QString()}});
     }
+
+    QString configFolder() const { return m_home.filePath(QStringLiteral(".config")); }
+    QString knownHosts() const { return configFolder() + QStringLiteral("/Tavistrel/known_hosts"); }
 
     // The RSS file the program built for the upload.
     QByteArray builtRss() const
@@ -55,13 +66,18 @@ protected:
 
     QTemporaryDir m_dir;
     QTemporaryDir m_tmp;
+    QTemporaryDir m_home;
 };
 
+// %1 user, %2 folder, %3 size of the RSS file.
 const QString kSuccess = QStringLiteral("Versuche Verbindung aufzunehmen...\n"
                                         "Username: %1\n"
                                         "Passwort: ********\n"
                                         "Verbindung hergestellt!\n"
                                         "Verzeichniswechsel nach: %2\n"
+                                        "Übertrage die Datei als feed.xml.tavistrel-upload...\n"
+                                        "Größe auf dem Server geprüft: %3 Bytes.\n"
+                                        "Umbenannt in feed.xml: die neue Datei ersetzt die alte.\n"
                                         "Dateien erfolgreich übertragen!\n");
 
 TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
@@ -75,11 +91,44 @@ TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
     const ProgramRun r =
         run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, kSuccess.arg("anna", "www"));
+    EXPECT_EQ(r.out, kSuccess.arg("anna", "www").arg(builtRss().size()));
     const QByteArray stored =
         storedFileBytes(home.filePath(QStringLiteral("www/feed.xml")), builtRss());
     EXPECT_EQ(stored, builtRss());
     EXPECT_TRUE(stored.contains("Vereinsnachrichten"));
+    EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("geheim-123")));
+}
+
+// SFTP: never asks; an unknown host key ends the run before the login, with
+// the fingerprint and the file to trust it in. Trusted there by hand, the
+// upload goes through.
+TEST_F(CliUpload, SftpRefusesAnUnknownHostKeyAndStoresOnceItIsTrusted)
+{
+    QTemporaryDir root, work;
+    ASSERT_TRUE(QDir(root.path()).mkdir(QStringLiteral("www")));
+    SshServerProcess server;
+    QString failure;
+    ASSERT_TRUE(server.startAsyncssh(root.path(), "anna", "geheim-123", work.path(), &failure))
+        << failure.toStdString();
+    const QString project = writeProject(server.port(), "anna", "geheim-123", "www", "SFTP");
+
+    const ProgramRun refused = run({"--upload", project});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains(server.fingerprint())) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(knownHosts())) << refused.err.toStdString();
+    EXPECT_FALSE(server.output().contains(QStringLiteral("auth "))) << "a login was tried";
+    EXPECT_FALSE(QFile::exists(root.filePath(QStringLiteral("www/feed.xml"))));
+
+    QDir().mkpath(configFolder() + QStringLiteral("/Tavistrel"));
+    QFile trusted(knownHosts());
+    ASSERT_TRUE(trusted.open(QIODevice::WriteOnly));
+    trusted.write(
+        QStringLiteral("[127.0.0.1]:%1 %2\n").arg(server.port()).arg(server.publicKey()).toUtf8());
+    trusted.close();
+    const ProgramRun r = run({"--upload", project});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, kSuccess.arg("anna", "www").arg(builtRss().size()));
+    EXPECT_EQ(readFile(root.filePath(QStringLiteral("www/feed.xml"))), builtRss());
     EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("geheim-123")));
 }
 
@@ -110,7 +159,7 @@ TEST_F(CliUpload, StoresTheFileAgainstVsftpd)
     ASSERT_TRUE(server.startVsftpd(root, top.path(), &failure)) << failure.toStdString();
     const ProgramRun r = run({"--upload", writeProject(server.port(), "anonymous", "", "/upload")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, kSuccess.arg("anonymous", "/upload"));
+    EXPECT_EQ(r.out, kSuccess.arg("anonymous", "/upload").arg(builtRss().size()));
     EXPECT_EQ(storedFileBytes(root + QStringLiteral("/upload/feed.xml"), builtRss()), builtRss());
 }
 
@@ -133,5 +182,49 @@ TEST_F(CliUpload, RefusesBadArgumentsAndSettings)
         QStringLiteral("Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.")));
     EXPECT_TRUE(badPort.out.isEmpty());
 }
+
+// Ctrl+C or SIGTERM during the upload: the temporary file is deleted on a
+// new connection, the old feed is never touched, the exit status is 1.
+class CliInterrupt : public CliUpload, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(CliInterrupt, EndsCleanlyAndDeletesTheTemporaryFile)
+{
+    using namespace ftpact;
+    ScriptedFtpServer server;
+    // The upload hangs until the client has given up.
+    server.on(QStringLiteral("STOR feed.xml.tavistrel-upload"),
+              {reply("150 Ready\r\n"), pause(3000), receiveData(), reply("226 Stored\r\n")});
+    server.start();
+    const QString project = writeProject(server.port(), QStringLiteral("anna"),
+                                         QStringLiteral("pw"), QStringLiteral("www"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(TAVISTREL_PROGRAM_PATH), {QStringLiteral("--upload"), project});
+    QByteArray out;
+    while (!out.contains(".tavistrel-upload...") && process.waitForReadyRead(10000))
+        out += process.readAllStandardOutput();
+    ASSERT_TRUE(out.contains(".tavistrel-upload...")) << out.constData();
+    ::kill(pid_t(process.processId()), GetParam());
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("abgebrochen"))) << err.toStdString();
+    const QStringList transcript = server.transcript();
+    EXPECT_TRUE(transcript.contains(QStringLiteral("DELE feed.xml.tavistrel-upload")))
+        << transcript.join('\n').toStdString();
+    EXPECT_TRUE(transcript.filter(QStringLiteral("RNFR")).isEmpty());
+    EXPECT_FALSE(transcript.contains(QStringLiteral("STOR feed.xml")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliInterrupt, ::testing::Values(SIGINT, SIGTERM),
+                         [](const auto& info) {
+                             return std::string(info.param == SIGINT ? "SIGINT" : "SIGTERM");
+                         });
 
 } // namespace

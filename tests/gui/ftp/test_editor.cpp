@@ -32,6 +32,7 @@ protected:
 
 struct CheckCase
 {
+    const char* label; // the test's name
     const char* name;
     const char* server;
     const char* port;
@@ -64,17 +65,24 @@ TEST_P(EditorChecks, StopAtTheFirstFaultWithFocusOnIt)
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, EditorChecks,
-    ::testing::Values(
-        CheckCase{"", "", "", "", "Bitte einen Profilnamen eingeben.", "edtProfilName"},
-        CheckCase{"P", "", "x", "", "Bitte einen Servernamen eingeben.", "edtServername"},
-        CheckCase{"P", "s", "x", "", "Bitte einen Benutzernamen eingeben.", "edtBenutzername"},
-        CheckCase{"P", "s", "2x", "u", "Im Feld Port bitte nur ganze Zahlen eingeben.", "edtPort"},
-        CheckCase{"P", "s", "21 ", "u", "Im Feld Port bitte nur ganze Zahlen eingeben.", "edtPort"},
-        CheckCase{"P", "s", "", "u", "Im Feld Port bitte nur ganze Zahlen eingeben.", "edtPort"},
-        CheckCase{"P", "s", " 21", "u", nullptr, nullptr},
-        CheckCase{"P", "s", "$15", "u", nullptr, nullptr},
-        // Blanks are content; the password may be empty.
-        CheckCase{" ", " ", "21", " ", nullptr, nullptr}));
+    ::testing::Values(CheckCase{"noProfileName", "", "", "", "",
+                                "Bitte einen Profilnamen eingeben.", "edtProfilName"},
+                      CheckCase{"noServerName", "P", "", "x", "",
+                                "Bitte einen Servernamen eingeben.", "edtServername"},
+                      CheckCase{"noUserName", "P", "s", "x", "",
+                                "Bitte einen Benutzernamen eingeben.", "edtBenutzername"},
+                      CheckCase{"portWithLetters", "P", "s", "2x", "u",
+                                "Im Feld Port bitte nur ganze Zahlen eingeben.", "edtPort"},
+                      CheckCase{"portWithTrailingBlank", "P", "s", "21 ", "u",
+                                "Im Feld Port bitte nur ganze Zahlen eingeben.", "edtPort"},
+                      CheckCase{"portEmpty", "P", "s", "", "u",
+                                "Im Feld Port bitte nur ganze Zahlen eingeben.", "edtPort"},
+                      CheckCase{"portWithLeadingBlankIsTaken", "P", "s", " 21", "u", nullptr,
+                                nullptr},
+                      CheckCase{"portInHexIsTaken", "P", "s", "$15", "u", nullptr, nullptr},
+                      // Blanks are content; the password may be empty.
+                      CheckCase{"blanksAreContent", " ", " ", "21", " ", nullptr, nullptr}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(EditorTest, CloseBoxCancelsWithoutAQuestion)
 {

@@ -1,8 +1,8 @@
 // The profiles window through the main window: new, edit, delete, take-over,
 // and its store, read when the window is made and written when it closes.
 
-#include "app/Controls.h"
 #include "FtpGuiFixture.h"
+#include "app/Controls.h"
 #include "ftp/FtpProfileStore.h"
 #include "ftp/uFTPEdit.h"
 #include "ftp/uFTPProfiles.h"
@@ -148,9 +148,8 @@ TEST_F(ProfilesTest, NewEditDeleteAndTakeOver)
     // The next window reads what this one wrote.
     openProfiles([&](TftpProfiles& p) {
         ASSERT_EQ(p.ServerList.size(), 1u);
-        EXPECT_EQ(p.ServerList[0],
-                  (TFtpProfile{"Heim", "ftp.heim.example", "021", "anna", "a&b<c>\"x", true,
-                               RemoteProtocol::Ftps}));
+        EXPECT_EQ(p.ServerList[0], (TFtpProfile{"Heim", "ftp.heim.example", "021", "anna",
+                                                "a&b<c>\"x", true, RemoteProtocol::Ftps}));
         p.actExitExecute();
     });
     EXPECT_EQ(QFile::permissions(storePath()) & 0x0077, 0); // owner only
@@ -306,9 +305,30 @@ INSTANTIATE_TEST_SUITE_P(
             1}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An unreadable store whose backup cannot be made (a folder is in the way;
+// as root a mode of 000 does not stop the copy) is left alone, and the
+// window still closes, after saying so once.
+TEST_F(ProfilesTest, StoreWithoutPossibleBackupIsLeftAloneAndTheWindowCloses)
+{
+    QDir().mkpath(storePath() + QStringLiteral(".bak/in-the-way"));
+    writeAll(storePath(), "<xml><profiles><profile>");
+    openProfiles([&](TftpProfiles& p) {
+        p.actExitExecute();
+        EXPECT_FALSE(p.isVisible());
+    });
+    ASSERT_EQ(ui.errors.size(), 2) << ui.errors.join('\n').toStdString();
+    EXPECT_TRUE(ui.errors[1].contains(QStringLiteral("nicht gespeichert")));
+    EXPECT_EQ(readAll(storePath()), QByteArray("<xml><profiles><profile>"));
+}
+
 TEST_F(ProfilesTest, StoreThatCannotBeWrittenKeepsTheWindowOpen)
 {
-    QDir().mkpath(storePath()); // a folder where the file should be
+    // A file where the store's folder should be: nothing to read (an empty
+    // store, so no backup is due), and the store cannot be written.
+    const QString folder = QFileInfo(storePath()).path();
+    QDir(folder).removeRecursively();
+    QDir().mkpath(QFileInfo(folder).path());
+    writeAll(folder, "kein Ordner");
     TfrmFTPLog log(nullptr);
     TftpProfiles p(ui, log, storePath(), nullptr);
     p.show();
@@ -316,7 +336,8 @@ TEST_F(ProfilesTest, StoreThatCannotBeWrittenKeepsTheWindowOpen)
     p.actExitExecute();
     EXPECT_EQ(ui.errors.size(), before + 1);
     EXPECT_TRUE(p.isVisible());
-    QDir().rmdir(storePath());
+    QFile::remove(folder);
+    QDir().mkpath(folder);
     p.actExitExecute();
     EXPECT_FALSE(p.isVisible());
 }

@@ -1,8 +1,11 @@
 // The upload command: its checks, its log and what lands on the server.
 
 #include "FtpGuiFixture.h"
-#include "support/StoredFile.h"
+#include "app/Controls.h"
+#include "ftp/CertificateStore.h"
 #include "platform/Folders.h"
+#include "support/SshServerProcess.h"
+#include "support/StoredFile.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -21,6 +24,7 @@ QString tempFile()
 
 struct CheckCase
 {
+    const char* label; // the test's name
     const char* server;
     const char* rssName;
     const char* port;
@@ -52,16 +56,17 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, UploadChecks,
     ::testing::Values(
         // The first failing check ends it: the port is not looked at.
-        CheckCase{"", "", "abc",
+        CheckCase{"noServer", "", "", "abc",
                   "Fehler: Kein FTP-Server angegeben. Bitte geben Sie einen FTP-Server an.", "abc"},
-        CheckCase{"127.0.0.1", "", "abc",
+        CheckCase{"noRssFileName", "127.0.0.1", "", "abc",
                   "Fehler: Kein RSS-Dateiname angeben. Bitte geben Sie eine RSS-Datei für den "
                   "FTP-Upload an.",
                   "abc"},
-        CheckCase{"127.0.0.1", "rss.xml", "abc",
+        CheckCase{"portNotANumber", "127.0.0.1", "rss.xml", "abc",
                   "Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.", "21"},
-        CheckCase{"127.0.0.1", "rss.xml", "21 ",
-                  "Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.", "21"}));
+        CheckCase{"portWithTrailingBlank", "127.0.0.1", "rss.xml", "21 ",
+                  "Fehler: FTP-Port muss eine Zahl sein. Standardport ist 21.", "21"}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 // --- Against pyftpdlib -------------------------------------------------------
 
@@ -92,7 +97,9 @@ TEST_P(UploadToPyftpdlib, StoresTheRssFileAndLogsEachStep)
     ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     EXPECT_TRUE(ui.messages.isEmpty());
     EXPECT_TRUE(form->ftpLog().isVisible());
-    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder));
+    EXPECT_EQ(form->ftpLog().lines(),
+              successLog(QStringLiteral("anna"), folder, QStringLiteral("neu.xml"),
+                         fileBytes(tempFile()).size()));
     const QString stored =
         QDir(home.filePath(QString::fromUtf8(GetParam().diskFolder))).filePath("neu.xml");
     EXPECT_EQ(storedFileBytes(stored, fileBytes(tempFile())), fileBytes(tempFile()));
@@ -101,7 +108,9 @@ TEST_P(UploadToPyftpdlib, StoresTheRssFileAndLogsEachStep)
     // A second run clears the log and replaces the file.
     setTitle(QStringLiteral("Zweiter Lauf"));
     trigger("actUpload");
-    EXPECT_EQ(form->ftpLog().lines(), successLog(QStringLiteral("anna"), folder));
+    EXPECT_EQ(form->ftpLog().lines(),
+              successLog(QStringLiteral("anna"), folder, QStringLiteral("neu.xml"),
+                         fileBytes(tempFile()).size()));
     EXPECT_TRUE(storedFileBytes(stored, fileBytes(tempFile())).contains("Zweiter Lauf"));
     EXPECT_FALSE(form->ftpLog().lines().join('\n').contains(QStringLiteral("geheim")));
 }
@@ -115,6 +124,37 @@ INSTANTIATE_TEST_SUITE_P(Modes, UploadToPyftpdlib,
                                     (info.param.folder[0] ? "_folder" : "_loginFolder") +
                                     std::to_string(info.index);
                          });
+
+// Over SFTP: the host key is asked for once, then the upload logs the same
+// steps as over FTP.
+TEST_F(FtpGuiTest, UploadOverSftpAsksForTheHostKeyOnce)
+{
+    QTemporaryDir root, work;
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("htdocs")));
+    SshServerProcess server;
+    QString failure;
+    ASSERT_TRUE(server.startAsyncssh(root.path(), QStringLiteral("anna"), QStringLiteral("geheim"),
+                                     work.path(), &failure))
+        << failure.toStdString();
+    Controls::setProtocol(form->choiceControl(u"cboFTPProtocol"), RemoteProtocol::Sftp);
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anna"), QStringLiteral("geheim"), QStringLiteral("htdocs"));
+    form->textControl(u"edtFileNameRSS")->setText(QStringLiteral("neu.xml"));
+    const QString stored = root.filePath(QStringLiteral("htdocs/neu.xml"));
+    ui.trustAnswers = {true};
+    for (const QString& title : {QStringLiteral("Erster Lauf"), QStringLiteral("Zweiter Lauf")}) {
+        setTitle(title);
+        trigger("actUpload");
+        ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
+        EXPECT_EQ(form->ftpLog().lines(),
+                  successLog(QStringLiteral("anna"), QStringLiteral("htdocs"),
+                             QStringLiteral("neu.xml"), fileBytes(tempFile()).size()));
+        EXPECT_EQ(fileBytes(stored), fileBytes(tempFile()));
+        EXPECT_TRUE(fileBytes(stored).contains(title.toUtf8()));
+    }
+    EXPECT_EQ(ui.trustQuestions.size(), 1u);
+    EXPECT_FALSE(form->ftpLog().lines().join('\n').contains(QStringLiteral("geheim")));
+}
 
 TEST_F(FtpGuiTest, MissingFolderEndsWithTheServersAnswerToCwd)
 {
@@ -183,7 +223,12 @@ INSTANTIATE_TEST_SUITE_P(
                                   QStringLiteral("QUIT")},
                       RefusalCase{"STOR",
                                   kLoginLines + QStringList{"Verbindung hergestellt!",
-                                                            "Verzeichniswechsel nach: /www"},
+                                                            "Verzeichniswechsel nach: /www",
+                                                            "Übertrage die Datei als "
+                                                            "rss.xml.tavistrel-upload...",
+                                                            "Die vorläufige Datei "
+                                                            "rss.xml.tavistrel-upload wurde "
+                                                            "gelöscht."},
                                   QStringLiteral("QUIT")}),
     [](const auto& info) { return std::string(info.param.command); });
 
@@ -229,6 +274,53 @@ TEST_F(FtpGuiTest, CancelEndsAHangingUploadAndClosesItsConnection)
     EXPECT_EQ(server.sessionsEnded(), 1);
 }
 
+// --- FTPS: the trust question, asked from the worker thread ------------------
+
+TEST_F(FtpGuiTest, UntrustedCertificateIsAskedNoEndsBeforeThePasswordYesUploads)
+{
+    QTemporaryDir home, certificates;
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("www")));
+    FtpServerProcess server;
+    QString failure;
+    if (!FtpServerProcess::makeCertificate(certificates.path(), &failure))
+        GTEST_SKIP() << failure.toStdString();
+    ASSERT_TRUE(server.startPyftpdlib(
+        home.path(), QStringLiteral("anna"), QStringLiteral("geheim"), &failure,
+        {QStringLiteral("--tls"), certificates.filePath(QStringLiteral("cert.pem")),
+         certificates.filePath(QStringLiteral("key.pem"))}))
+        << failure.toStdString();
+    Controls::setProtocol(form->choiceControl(u"cboFTPProtocol"), RemoteProtocol::Ftps);
+    setFtpFields(QStringLiteral("127.0.0.1"), QString::number(server.port()),
+                 QStringLiteral("anna"), QStringLiteral("geheim"), QStringLiteral("www"));
+
+    ui.trustAnswers = {false};
+    trigger("actUpload");
+    ASSERT_EQ(ui.trustQuestions.size(), 1u);
+    const TrustQuestion& q = ui.trustQuestions[0];
+    EXPECT_EQ(
+        q.fingerprint,
+        sha256Fingerprint(
+            QSslCertificate::fromPath(certificates.filePath(QStringLiteral("cert.pem"))).value(0)));
+    const QString text = trustQuestionText(q);
+    for (const QString& part : {q.fingerprint, QStringLiteral("127.0.0.1:%1").arg(server.port()),
+                                QStringLiteral("selbst signiert"), QStringLiteral("Gültig: ")})
+        EXPECT_TRUE(text.contains(part)) << text.toStdString();
+    ASSERT_EQ(ui.errors.size(), 1);
+    EXPECT_TRUE(ui.errors[0].contains(q.fingerprint));
+    EXPECT_FALSE(server.receivedCommands().contains(QStringLiteral("PASS")));
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("www/rss.xml"))));
+
+    ui.trustAnswers = {true};
+    trigger("actUpload");
+    EXPECT_EQ(ui.trustQuestions.size(), 2u);
+    EXPECT_EQ(ui.errors.size(), 1) << ui.errors.join('\n').toStdString();
+    EXPECT_EQ(storedFileBytes(home.filePath(QStringLiteral("www/rss.xml")), fileBytes(tempFile())),
+              fileBytes(tempFile()));
+    // Trusted from then on.
+    trigger("actUpload");
+    EXPECT_EQ(ui.trustQuestions.size(), 2u);
+}
+
 // --- vsftpd (needs root) -----------------------------------------------------
 
 TEST_F(FtpGuiTest, UploadToVsftpd)
@@ -245,7 +337,8 @@ TEST_F(FtpGuiTest, UploadToVsftpd)
     trigger("actUpload");
     ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     EXPECT_EQ(form->ftpLog().lines(),
-              successLog(QStringLiteral("anonymous"), QStringLiteral("upload")));
+              successLog(QStringLiteral("anonymous"), QStringLiteral("upload"),
+                         QStringLiteral("rss.xml"), fileBytes(tempFile()).size()));
     EXPECT_EQ(storedFileBytes(root + QStringLiteral("/upload/rss.xml"), fileBytes(tempFile())),
               fileBytes(tempFile()));
 }
