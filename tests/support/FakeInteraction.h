@@ -68,6 +68,7 @@ public:
     std::optional<QString> getFeedSource(QWidget*) override
     {
         return take(feedSources, QStringLiteral("feed source dialog"));
+    }
     bool askTrust(QWidget*, const TrustQuestion& question) override
     {
         trustQuestions.push_back(question);

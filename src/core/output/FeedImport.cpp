@@ -239,7 +239,7 @@ QString rootLabel(XmlNode root)
     return QString::fromUtf8(root.utf8Name());
 }
 
-void checkScan(const FeedBytes::Scan& scan, Context& context)
+void checkScan(const FeedBytes::Scan& scan)
 {
     if (scan.declaresEntities)
         throw FeedImportError(Kind::Unsafe,
@@ -251,13 +251,6 @@ void checkScan(const FeedBytes::Scan& scan, Context& context)
                               QStringLiteral("Der Feed ist zu tief verschachtelt (mehr als %1 "
                                              "Ebenen) und wird nicht gelesen.")
                                   .arg(FeedBytes::kMaxDepth));
-    if (!scan.undeclaredEntities.isEmpty()) {
-        QStringList parts;
-        for (auto it = scan.undeclaredEntities.cbegin(); it != scan.undeclaredEntities.cend(); ++it)
-            parts << QStringLiteral("%1 (%2)").arg(it.key()).arg(it.value());
-        context.note(QStringLiteral("Unbekannte Entitäten unverändert als Text übernommen: ") +
-                     parts.join(QStringLiteral(", ")));
-    }
 }
 
 } // namespace
@@ -279,7 +272,7 @@ FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
         throw FeedImportError(Kind::WebPage,
                               QStringLiteral("Die Quelle ist eine Webseite (HTML) und kein Feed. "
                                              "Bitte die Adresse des Feeds selbst angeben."));
-    checkScan(FeedBytes::scan(decoded.utf8), context);
+    checkScan(FeedBytes::scan(decoded.utf8));
     if (!decoded.fallbackNote.isEmpty())
         context.note(decoded.fallbackNote);
 

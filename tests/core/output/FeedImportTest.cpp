@@ -381,21 +381,22 @@ const BadCase kBad[] = {
 INSTANTIATE_TEST_SUITE_P(Table, FeedImportBadInput, ::testing::ValuesIn(kBad),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(FeedImport, NestingWithinTheBoundAndUnknownEntitiesAreRead)
+TEST(FeedImport, NestingWithinTheBoundIsReadAndUndeclaredEntitiesAreRefused)
 {
     const FeedImportResult r = FeedImport::importFeed(deepNesting(200), kNow, kBerlin);
     EXPECT_EQ(r.document.entries.size(), 1);
 
-    // HTML entities without a DTD are not XML; pugixml keeps them as text,
-    // and the report says so.
-    const FeedImportResult html = FeedImport::importFeed(
-        "<rss version=\"2.0\"><channel><title>A&nbsp;B &eacute;</title><link>x</link>"
-        "<description>d&nbsp;</description></channel></rss>",
-        kNow, kBerlin);
-    EXPECT_EQ(html.document.text(u"edtFeedTitle"), u"A&nbsp;B &eacute;");
-    EXPECT_TRUE(FeedImport::reportText(html).contains(
-        u"Unbekannte Entitäten unverändert als Text übernommen: &eacute; (1), &nbsp; (2)"))
-        << FeedImport::reportText(html).toStdString();
+    // HTML entities without a DTD are not XML: the strict reading refuses
+    // them rather than keep them as text.
+    try {
+        FeedImport::importFeed("<rss version=\"2.0\"><channel><title>A&nbsp;B</title>"
+                               "</channel></rss>",
+                               kNow, kBerlin);
+        FAIL() << "no error";
+    } catch (const FeedImportError& e) {
+        EXPECT_EQ(e.kind(), FeedImportError::Kind::NotXml);
+        EXPECT_TRUE(e.message().contains(u"kein gültiges XML")) << e.message().toStdString();
+    }
 }
 
 TEST(FeedImport, FilesThatCannotBeReadSayWhy)
