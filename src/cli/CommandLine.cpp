@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "ImportCommand.h"
 
 #include "document/ProjectFile.h"
 #include "ftp/PublishJob.h"
@@ -57,6 +58,11 @@ const QString kUsage = QStringLiteral(
     "      Prüft den Feed des Projekts und nennt je Zeile einen Fehler oder eine\n"
     "      Warnung mit ihrem Ort (Einstellung oder Eintrag N/Feld). Rückgabewert 3,\n"
     "      wenn Fehler gefunden wurden.\n"
+    "  tavistrel --import QUELLE ZIEL.tvst [--force]\n"
+    "      Liest einen Feed (RSS 0.9x, 2.0, 1.0 oder Atom) aus einer Datei oder von\n"
+    "      einer http- oder https-Adresse in eine neue Projektdatei. Was keinen\n"
+    "      Platz fand, steht auf der Standardfehlerausgabe. Eine bestehende\n"
+    "      Projektdatei wird nur mit --force ersetzt.\n"
     "  tavistrel --help\n"
     "      Zeigt diese Hilfe.\n"
     "  tavistrel --version\n"
@@ -289,6 +295,7 @@ constexpr Mode kModes[] = {
     {"--check", check},
     {"--help", showHelp},
     {"--version", showVersion},
+    {"--import", importFeed},
 };
 
 const Mode* findMode(const char* option)

@@ -25,6 +25,7 @@ public:
     std::deque<QString> saveFileNames; // "" = cancelled
     std::deque<std::optional<QColor>> colors;
     std::deque<std::optional<QString>> texts;
+    std::deque<std::optional<QString>> feedSources;
     std::deque<bool> trustAnswers;
 
     QStringList messages;
@@ -64,6 +65,10 @@ public:
         return take(texts, "text input: " + label);
     }
 
+    std::optional<QString> getFeedSource(QWidget*) override
+    {
+        return take(feedSources, QStringLiteral("feed source dialog"));
+    }
     bool askTrust(QWidget*, const TrustQuestion& question) override
     {
         trustQuestions.push_back(question);
@@ -73,7 +78,7 @@ public:
     bool allAnswersUsed() const
     {
         return answers.empty() && openFileNames.empty() && saveFileNames.empty() &&
-               colors.empty() && texts.empty() && trustAnswers.empty();
+               colors.empty() && texts.empty() && feedSources.empty() && trustAnswers.empty();
     }
 
 private:

@@ -8,7 +8,7 @@ namespace {
 
 using K = SettingKind;
 
-constexpr std::array<ChannelSetting, 64> kSettings{{
+constexpr std::array<ChannelSetting, 65> kSettings{{
     {"edtFeedTitle", K::Text, ""},
     {"edtLink", K::Text, ""},
     {"memoDescription", K::MultiLineText, ""},
@@ -73,6 +73,7 @@ constexpr std::array<ChannelSetting, 64> kSettings{{
     {"edtFileNameAtom", K::Text, "atom.xml"},
     {"cboFTPProtocol", K::Protocol, "FTP"},
     {"edtFeedUrl", K::Text, ""},
+    {"chkEnclosures", K::Boolean, "0"},
 }};
 
 } // namespace

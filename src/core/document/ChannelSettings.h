@@ -35,6 +35,9 @@ namespace ChannelSettings {
 // All settings in storage order: the 62 of the first file format, then the
 // ones added later (a file without them reads their defaults).
 std::span<const ChannelSetting> all();
+// Settings from this index on came later: a project file without their
+// element reads them at their default.
+inline constexpr int kFirstLaterSetting = 62;
 // Index in storage order, or -1.
 int indexOf(QStringView key);
 

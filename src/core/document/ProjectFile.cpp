@@ -71,7 +71,10 @@ void readDocument(XmlDocument& xml, FeedDocument& document)
     const auto settings = ChannelSettings::all();
     for (int i = 0; i < int(settings.size()); ++i) {
         const ChannelSetting& s = settings[size_t(i)];
-        document.setValue(i, decodeValue(s.kind, ReadChildText(s.key, content)));
+        const XmlNode element = content.findChild(s.key);
+        const bool absentLater = !element && i >= ChannelSettings::kFirstLaterSetting;
+        const QString text = absentLater ? QString::fromLatin1(s.defaultText) : ReadElementText(element);
+        document.setValue(i, decodeValue(s.kind, text));
     }
 
     if (!itemList)

@@ -25,12 +25,12 @@ Result VerifyFeed(const QString& address, const QByteArray& uploaded,
                   QNetworkAccessManager& network)
 {
     LogoFetch::Download d = LogoFetch::get(address, network);
-    for (int attempt = 1; attempt < kAttempts && d.ok && d.body != uploaded; ++attempt) {
+    for (int attempt = 1; attempt < kAttempts && d.ok() && d.body != uploaded; ++attempt) {
         pause(kPauseMs);
         d = LogoFetch::get(address, network);
     }
     Result r;
-    if (!d.ok) {
+    if (!d.ok()) {
         r.line = QStringLiteral("Warnung: Der Feed unter %1 ist nicht abrufbar: %2. Bitte "
                                 "prüfen, ob das FTP-Verzeichnis zur Adresse des Feeds passt.")
                      .arg(address, d.germanReason);

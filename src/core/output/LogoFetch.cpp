@@ -12,6 +12,8 @@
 #include <QNetworkRequest>
 #include <QPointer>
 
+#include <optional>
+
 namespace LogoFetch {
 
 namespace {
@@ -33,10 +35,32 @@ Result failure(QString why)
     return r;
 }
 
+QNetworkRequest makeRequest(const QUrl& url, const QByteArray& accept, int stallTimeoutMs)
+{
+    QNetworkRequest request(url);
+    request.setRawHeader("Accept", accept);
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+                      QStringLiteral("Mozilla/3.0 (compatible; Tavistrel)"));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    request.setTransferTimeout(stallTimeoutMs);
+    return request;
+}
+
+// Waits in a local event loop that keeps windows painted but takes no input.
+void waitFor(QNetworkReply* reply)
+{
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
 QString germanReason(QNetworkReply::NetworkError error, int status, bool tooLarge)
 {
     if (tooLarge)
-        return QStringLiteral("die Antwort ist größer als 16 MiB");
+        return QStringLiteral("die Antwort ist zu groß");
     if (status != 0 && (status < 200 || status > 299))
         return QStringLiteral("der Server antwortet mit HTTP-Status %1").arg(status);
     switch (error) {
@@ -57,48 +81,58 @@ QString germanReason(QNetworkReply::NetworkError error, int status, bool tooLarg
     }
 }
 
-QByteArray download(const QUrl& url, QNetworkAccessManager& network, QString& error,
-                    int* httpStatus = nullptr, QString* reason = nullptr)
+Download download(const QUrl& url, const QByteArray& accept, qint64 maxBytes, int stallTimeoutMs,
+                  QNetworkAccessManager& network)
 {
-    QNetworkRequest request(url);
-    request.setRawHeader("Accept", "text/html, */*");
-    request.setHeader(QNetworkRequest::UserAgentHeader,
-                      QStringLiteral("Mozilla/3.0 (compatible; Tavistrel)"));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
-    request.setTransferTimeout(kTransferTimeoutMs);
-
-    QNetworkReply* reply = network.get(request);
-    QByteArray body;
+    QNetworkReply* reply = network.get(makeRequest(url, accept, stallTimeoutMs));
+    Download result;
     bool tooLarge = false;
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
-        body += reply->readAll();
-        if (body.size() > kMaxBytes && !tooLarge) {
+        result.body += reply->readAll();
+        if (result.body.size() > maxBytes && !tooLarge) {
             tooLarge = true;
             reply->abort();
         }
     });
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!tooLarge)
-        body += reply->readAll();
+    waitFor(reply);
+    if (!tooLarge && reply->isOpen())
+        result.body += reply->readAll();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (httpStatus)
-        *httpStatus = status;
-    if (reason)
-        *reason = germanReason(reply->error(), status, tooLarge);
-    if (tooLarge)
-        error = QStringLiteral("more than %1 bytes").arg(kMaxBytes);
-    else if (reply->error() != QNetworkReply::NoError)
-        error = reply->errorString();
-    else if (status < 200 || status > 299)
-        error = QStringLiteral("HTTP status %1").arg(status);
+    result.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    using F = Download::Failure;
+    if (tooLarge || result.body.size() > maxBytes) {
+        result.failure = F::TooLarge;
+        result.error = QStringLiteral("more than %1 bytes").arg(maxBytes);
+    } else if (reply->error() == QNetworkReply::OperationCanceledError ||
+               reply->error() == QNetworkReply::TimeoutError) {
+        // Only the transfer time-out cancels a reply nobody aborted.
+        result.failure = F::Stalled;
+        result.error = reply->errorString();
+    } else if (status != 0 && (status < 200 || status > 299)) {
+        result.failure = F::Status;
+        result.error = QStringLiteral("HTTP status %1").arg(status);
+    } else if (reply->error() != QNetworkReply::NoError || status == 0) {
+        result.failure = F::Network;
+        result.error = reply->errorString();
+    }
+    result.httpStatus = status;
+    if (result.failure != F::None)
+        result.germanReason =
+            germanReason(reply->error(), status, result.failure == F::TooLarge);
     reply->deleteLater();
-    return error.isEmpty() ? body : QByteArray();
+    if (result.failure != F::None)
+        result.body.clear();
+    return result;
+}
+
+std::optional<QUrl> webAddress(const QString& address)
+{
+    const QUrl url(address.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https"))
+        return std::nullopt;
+    return url;
 }
 
 } // namespace
@@ -141,29 +175,12 @@ QString tempFileName(const QUrl& url)
     return name.isEmpty() ? kFallbackName : name;
 }
 
-Download get(const QString& address, QNetworkAccessManager& network)
-{
-    Download d;
-    const QUrl url(address.trimmed(), QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https")) {
-        d.germanReason = QStringLiteral("die Adresse ist keine http- oder https-Adresse");
-        return d;
-    }
-    QString error;
-    d.body = download(url, network, error, &d.httpStatus, &d.germanReason);
-    d.ok = error.isEmpty();
-    if (d.ok)
-        d.germanReason.clear();
-    return d;
-}
-
 Result fetch(const QString& address, QNetworkAccessManager& network)
 {
-    const QUrl url(address.trimmed(), QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != u"http" && scheme != u"https"))
+    const std::optional<QUrl> web = webAddress(address);
+    if (!web)
         return failure(QStringLiteral("not an http or https address"));
+    const QUrl url = *web;
 
     QString path;
     try {
@@ -172,10 +189,10 @@ Result fetch(const QString& address, QNetworkAccessManager& network)
         return failure(e.message());
     }
 
-    QString error;
-    const QByteArray body = download(url, network, error);
-    if (!error.isEmpty())
-        return failure(error);
+    const Download got = download(url, "text/html, */*", kMaxBytes, kTransferTimeoutMs, network);
+    if (got.failure != Download::Failure::None)
+        return failure(got.error);
+    const QByteArray& body = got.body;
 
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(body) != body.size())
@@ -186,6 +203,53 @@ Result fetch(const QString& address, QNetworkAccessManager& network)
     result.ok = true;
     result.tempFile = path;
     return result;
+}
+
+Download get(const QString& address, const QByteArray& accept, qint64 maxBytes,
+             int stallTimeoutMs, QNetworkAccessManager& network)
+{
+    const std::optional<QUrl> url = webAddress(address);
+    if (!url) {
+        Download result;
+        result.failure = Download::Failure::BadAddress;
+        result.error = QStringLiteral("not an http or https address");
+        result.germanReason = QStringLiteral("die Adresse ist keine http- oder https-Adresse");
+        return result;
+    }
+    return download(*url, accept, maxBytes, stallTimeoutMs, network);
+}
+
+Download get(const QString& address, QNetworkAccessManager& network)
+{
+    return get(address, "text/html, */*", kMaxBytes, kTransferTimeoutMs, network);
+}
+
+HeadInfo head(const QString& address, int timeoutMs, QNetworkAccessManager& network)
+{
+    HeadInfo info;
+    const std::optional<QUrl> url = webAddress(address);
+    if (!url) {
+        info.error = QStringLiteral("not an http or https address");
+        return info;
+    }
+    QNetworkReply* reply = network.head(makeRequest(*url, "*/*", timeoutMs));
+    waitFor(reply);
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() != QNetworkReply::NoError && status == 0) {
+        info.error = reply->errorString();
+    } else if (status < 200 || status > 299) {
+        info.error = QStringLiteral("HTTP status %1").arg(status);
+    } else {
+        info.ok = true;
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        info.length = length.isValid() ? length.toLongLong() : -1;
+        info.mime = QString::fromLatin1(
+                        reply->header(QNetworkRequest::ContentTypeHeader).toByteArray())
+                        .section(u';', 0, 0)
+                        .trimmed();
+    }
+    reply->deleteLater();
+    return info;
 }
 
 } // namespace LogoFetch

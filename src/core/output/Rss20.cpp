@@ -81,6 +81,19 @@ void appendChannel(XmlNode channel, const FeedDocument& d, const QTimeZone& loca
     appendSkipList(channel, "skipDays", "day", ChannelSettings::dayKeys(), kDays, d);
 }
 
+// RSS 2.0 places no order on item children; right after the guid keeps
+// every element the item had before where it was.
+void appendEnclosure(XmlNode item, const TNewsEntry& entry)
+{
+    if (entry.fileUrl.isEmpty())
+        return;
+    XmlNode enclosure = item.insertChildAfter("enclosure", item.findChild("guid"));
+    enclosure.setAttribute(QStringLiteral("url"), entry.fileUrl);
+    enclosure.setAttribute(QStringLiteral("length"),
+                           entry.filesize.isEmpty() ? QStringLiteral("0") : entry.filesize);
+    enclosure.setAttribute(QStringLiteral("type"), entry.mime);
+}
+
 } // namespace
 
 void BuildRSS20(const FeedDocument& document, XmlDocument& xml, const QTimeZone& localZone)
@@ -92,8 +105,13 @@ void BuildRSS20(const FeedDocument& document, XmlDocument& xml, const QTimeZone&
         rss.setAttribute(QStringLiteral("xmlns:atom"), QStringLiteral("http://www.w3.org/2005/Atom"));
     XmlNode channel = rss.appendChild("channel");
     appendChannel(channel, document, localZone);
-    for (int i = 0; i < document.entries.size(); ++i)
-        document.entries.at(i).CreateRSSNode(channel.appendChild("item"), localZone);
+    const bool enclosures = document.flag(u"chkEnclosures");
+    for (int i = 0; i < document.entries.size(); ++i) {
+        XmlNode item = channel.appendChild("item");
+        document.entries.at(i).CreateRSSNode(item, localZone);
+        if (enclosures)
+            appendEnclosure(item, document.entries.at(i));
+    }
 }
 
 QString GenerateRSS20(const FeedDocument& document, const QTimeZone& localZone)

@@ -503,12 +503,45 @@ bool XmlNode::isElement() const { return wrap(m_node).type() == pugi::node_eleme
 bool XmlNode::isComment() const { return wrap(m_node).type() == pugi::node_comment; }
 QString XmlNode::name() const { return QString::fromUtf8(wrap(m_node).name()); }
 bool XmlNode::hasName(const char* utf8Name) const { return std::strcmp(wrap(m_node).name(), utf8Name) == 0; }
+const char* XmlNode::utf8Name() const { return wrap(m_node).name(); }
+bool XmlNode::isText() const { return isTextNode(wrap(m_node)); }
+
+QString XmlNode::textContent() const
+{
+    QByteArray joined;
+    for (pugi::xml_node c = wrap(m_node).first_child(); c; c = c.next_sibling())
+        if (isTextNode(c))
+            joined += c.value();
+    return QString::fromUtf8(joined);
+}
+
+QByteArray XmlNode::innerXml() const
+{
+    struct Sink : pugi::xml_writer
+    {
+        QByteArray out;
+        void write(const void* data, size_t size) override
+        {
+            out.append(static_cast<const char*>(data), qsizetype(size));
+        }
+    } sink;
+    for (pugi::xml_node c = wrap(m_node).first_child(); c; c = c.next_sibling())
+        c.print(sink, "", pugi::format_raw, pugi::encoding_utf8);
+    return sink.out;
+}
 
 XmlNode XmlNode::appendChild(const QString& name) { return appendChild(name.toUtf8().constData()); }
 
 XmlNode XmlNode::appendChild(const char* utf8Name)
 {
     return XmlNode(wrap(m_node).append_child(utf8Name).internal_object());
+}
+
+XmlNode XmlNode::insertChildAfter(const char* utf8Name, XmlNode sibling)
+{
+    pugi::xml_node node = wrap(m_node).insert_child_after(pugi::node_element, wrap(sibling.m_node));
+    node.set_name(utf8Name);
+    return XmlNode(node.internal_object());
 }
 
 void XmlNode::setText(const QString& value)
@@ -602,6 +635,14 @@ QString XmlNode::attribute(const QString& name) const
     return QString::fromUtf8(wrap(m_node).attribute(name.toUtf8().constData()).value());
 }
 
+QList<std::pair<QString, QString>> XmlNode::attributes() const
+{
+    QList<std::pair<QString, QString>> list;
+    for (pugi::xml_attribute a = wrap(m_node).first_attribute(); a; a = a.next_attribute())
+        list.append({QString::fromUtf8(a.name()), QString::fromUtf8(a.value())});
+    return list;
+}
+
 XmlDocument::XmlDocument() : m_doc(std::make_unique<pugi::xml_document>()) {}
 XmlDocument::~XmlDocument() = default;
 XmlDocument::XmlDocument(XmlDocument&&) noexcept = default;
@@ -628,17 +669,25 @@ void XmlDocument::loadFromData(const QByteArray& data)
     parseOwnBuffer([&data] { return data; });
 }
 
-void XmlDocument::parseOwnBuffer(const std::function<QByteArray()>& original)
+void XmlDocument::loadFromUtf8(const QByteArray& data)
+{
+    reset();
+    m_buffer = QByteArray(data.constData(), data.size());
+    parseOwnBuffer([&data] { return data; }, true);
+}
+
+void XmlDocument::parseOwnBuffer(const std::function<QByteArray()>& original, bool utf8)
 {
     const auto fail = [&](const Problem& problem, bool decoded) {
         reset();
         QByteArray text = original();
-        if (decoded)
+        if (decoded && !utf8)
             text = toUtf8Text(std::move(text));
         throw XmlError(parseErrorText(problem, text));
     };
     try {
-        m_buffer = toUtf8Text(std::move(m_buffer));
+        if (!utf8) // else decoded by the caller, whatever its declaration says
+            m_buffer = toUtf8Text(std::move(m_buffer));
     } catch (const Problem& problem) {
         fail(problem, false);
     }

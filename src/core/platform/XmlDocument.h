@@ -4,11 +4,13 @@
 #include "FileAccess.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace pugi {
 struct xml_node_struct;
@@ -45,10 +47,15 @@ public:
     bool isComment() const;
     QString name() const;
     bool hasName(const char* utf8Name) const;
+    // The name as parsed, prefix included; valid while the document lives.
+    const char* utf8Name() const;
+    bool isText() const; // a text or CDATA node
 
     // Appends a new element as the last child and returns it.
     XmlNode appendChild(const QString& name);
     XmlNode appendChild(const char* utf8Name);
+    // Inserts a new element right after `sibling`, a child of this node.
+    XmlNode insertChildAfter(const char* utf8Name, XmlNode sibling);
     // Replaces the content with this one text (no text node for an empty
     // text); characters XML does not allow are dropped.
     void setText(const QString& text);
@@ -57,6 +64,11 @@ public:
     QString text() const;
     // The same, but empty for a null node or one that holds more than text.
     QString plainText() const noexcept;
+
+    // The text and CDATA children joined, whatever else lies between them.
+    QString textContent() const;
+    // The children written back as XML (UTF-8, no indentation).
+    QByteArray innerXml() const;
 
     // First child element whose name equals exactly, or a null node.
     XmlNode findChild(const QString& name) const;
@@ -71,6 +83,8 @@ public:
     // Forbidden characters in the value are dropped, as in setText.
     void setAttribute(const QString& name, const QString& value);
     QString attribute(const QString& name) const;
+    // Every attribute in document order: (name, value).
+    QList<std::pair<QString, QString>> attributes() const;
 
     bool operator==(const XmlNode& other) const { return m_node == other.m_node; }
 
@@ -104,6 +118,9 @@ public:
     // be read or is not a regular file.
     void load(const QString& path);
     void loadFromData(const QByteArray& data);
+    // The same for text already in UTF-8: a declaration or byte-order mark
+    // naming another encoding is not followed.
+    void loadFromUtf8(const QByteArray& data);
 
     XmlNode documentElement() const;
     XmlNode createRoot(const QString& name);
@@ -120,7 +137,7 @@ public:
     QString toText() const { return QString::fromUtf8(toUtf8()); }
 
 private:
-    void parseOwnBuffer(const std::function<QByteArray()>& original);
+    void parseOwnBuffer(const std::function<QByteArray()>& original, bool utf8 = false);
 
     std::unique_ptr<pugi::xml_document> m_doc;
     QByteArray m_buffer; // parsed in place; the tree points into it

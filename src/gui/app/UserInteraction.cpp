@@ -1,5 +1,7 @@
 #include "UserInteraction.h"
 
+#include "uImportDlg.h"
+
 #include "platform/Error.h"
 
 #include <QAction>
@@ -200,4 +202,12 @@ QAction* commandAction(QWidget* owner, UserInteraction& ui, const char* name,
         action, &QAction::triggered, owner,
         [&ui, owner, handler = std::move(handler)] { runCommand(ui, owner, handler); });
     return action;
+}
+
+std::optional<QString> QtUserInteraction::getFeedSource(QWidget* parent)
+{
+    TfrmImport dialog(parent, *this);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.source();
 }

@@ -42,6 +42,9 @@ public:
     // A server that cannot be verified: Ja (true) trusts it from then on.
     // Called on the GUI thread.
     virtual bool askTrust(QWidget* parent, const TrustQuestion& question) = 0;
+    // A feed to import: a file path or an http/https address; nullopt when
+    // cancelled.
+    virtual std::optional<QString> getFeedSource(QWidget* parent) = 0;
 };
 
 // The trust question's caption and text: host, reason, subject, validity
@@ -64,6 +67,7 @@ public:
     std::optional<QString> getText(QWidget* parent, const QString& caption, const QString& label,
                                    const QString& initial) override;
     bool askTrust(QWidget* parent, const TrustQuestion& question) override;
+    std::optional<QString> getFeedSource(QWidget* parent) override;
 
     // "A (*.a)|*.a|B (*.*)|*.*" -> "A (*.a);;B (*.*)"
     static QString toQtFilter(const QString& filter);

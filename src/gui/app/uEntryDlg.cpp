@@ -6,11 +6,13 @@
 #include "document/uGlobalTools.h"
 #include "document/uNews.h"
 #include "htmledit/uHtmlTools.h"
+#include "output/LogoFetch.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QEvent>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +24,10 @@
 #include <QTimeEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+namespace {
+constexpr int kHeadTimeoutMs = 15000;
+} // namespace
 
 TfrmEntry::TfrmEntry(QWidget* parent, UserInteraction& ui, Clock clock)
     : QDialog(parent), m_ui(ui), m_clock(std::move(clock))
@@ -72,7 +78,8 @@ void TfrmEntry::buildLayout()
     layout->addWidget(m_help);
 
     for (QWidget* w : std::initializer_list<QWidget*>{edtTitel, edtLink, memoText, edtAutor,
-                                                      edtEmail, edtHomepage, datePublish, edtGUID})
+                                                      edtEmail, edtHomepage, datePublish, edtGUID,
+                                                      edtFileUrl, edtFilesize, edtMime})
         w->installEventFilter(this);
 
     setFixedSize(QSize(467, 418).expandedTo(sizeHint()));
@@ -156,8 +163,36 @@ QWidget* TfrmEntry::buildAuthorPage()
     layout->addLayout(dateRow);
     layout->addWidget(Controls::label(page, QStringLiteral("GUID:"), edtGUID));
     layout->addLayout(guidRow);
+    layout->addWidget(buildEnclosureGroup(page));
     layout->addStretch(1);
     return page;
+}
+
+QWidget* TfrmEntry::buildEnclosureGroup(QWidget* page)
+{
+    auto* group = new QGroupBox(QStringLiteral("Anhang"), page);
+    group->setObjectName(QStringLiteral("grpEnclosure"));
+    edtFileUrl = Controls::lineEdit(group, "edtFileUrl");
+    edtFilesize = Controls::lineEdit(group, "edtFilesize");
+    edtMime = Controls::lineEdit(group, "edtMime");
+    auto* btDetermine = new QPushButton(QStringLiteral("Ermitteln"), group);
+    btDetermine->setObjectName(QStringLiteral("btDetermine"));
+    btDetermine->setAutoDefault(false);
+    connect(btDetermine, &QPushButton::clicked, this,
+            [this] { runCommand(m_ui, this, [this] { btDetermineClick(); }); });
+
+    auto* grid = new QGridLayout(group);
+    grid->setVerticalSpacing(2);
+    grid->addWidget(Controls::label(group, QStringLiteral("Datei-URL:"), edtFileUrl), 0, 0);
+    grid->addWidget(edtFileUrl, 0, 1, 1, 3);
+    grid->addWidget(Controls::label(group, QStringLiteral("Größe (Bytes):"), edtFilesize), 1, 0);
+    grid->addWidget(edtFilesize, 1, 1);
+    grid->addWidget(Controls::label(group, QStringLiteral("MIME-Typ:"), edtMime), 1, 2);
+    grid->addWidget(edtMime, 1, 3);
+    grid->addWidget(btDetermine, 2, 3, Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    return group;
 }
 
 void TfrmEntry::LoadFromObject(const TNewsEntry& entry)
@@ -172,6 +207,9 @@ void TfrmEntry::LoadFromObject(const TNewsEntry& entry)
     datePublish->setDate(entry.date);
     publishTime->setTime(entry.time);
     chkPublish->setChecked(entry.chkPublish);
+    edtFileUrl->setText(entry.fileUrl);
+    edtFilesize->setText(entry.filesize);
+    edtMime->setText(entry.mime);
 }
 
 void TfrmEntry::SaveToObject(TNewsEntry& entry) const
@@ -186,6 +224,36 @@ void TfrmEntry::SaveToObject(TNewsEntry& entry) const
     entry.date = datePublish->date();
     entry.time = publishTime->time();
     entry.chkPublish = chkPublish->isChecked();
+    entry.fileUrl = edtFileUrl->text().trimmed();
+    entry.filesize = edtFilesize->text().trimmed();
+    entry.mime = edtMime->text().trimmed();
+}
+
+void TfrmEntry::btDetermineClick()
+{
+    const QString address = edtFileUrl->text().trimmed();
+    if (address.isEmpty()) {
+        m_ui.showMessage(this, QStringLiteral("Bitte zuerst die Adresse der Datei angeben."));
+        return;
+    }
+    // The wait takes no input but keeps the window painted; a server that
+    // does not answer is given up after the time-out.
+    setCursor(Qt::WaitCursor);
+    const LogoFetch::HeadInfo info = LogoFetch::head(address, kHeadTimeoutMs);
+    unsetCursor();
+    if (!info.ok) {
+        m_ui.showMessage(this, QStringLiteral("Größe und Typ der Datei konnten nicht ermittelt "
+                                              "werden: %1")
+                                   .arg(info.error));
+        return;
+    }
+    if (info.length >= 0)
+        edtFilesize->setText(QString::number(info.length));
+    if (!info.mime.isEmpty())
+        edtMime->setText(info.mime);
+    if (info.length < 0 || info.mime.isEmpty())
+        m_ui.showMessage(this, QStringLiteral("Der Server nennt nicht Größe und Typ der Datei; "
+                                              "bitte die fehlenden Angaben selbst eintragen."));
 }
 
 void TfrmEntry::btRefreshGUIDClick()

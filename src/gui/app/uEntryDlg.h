@@ -29,12 +29,14 @@ public:
 
     void LoadFromObject(const TNewsEntry& entry);
     // Texts unchanged; date from the date picker, only the time of day from
-    // the time picker. fileUrl, filesize and mime are left as they are.
+    // the time picker.
     void SaveToObject(TNewsEntry& entry) const;
 
     void btRefreshGUIDClick();
     void btRefreshPubDatenClick();
     void btShowHtmlClick();
+    // Asks the file address with an HTTP HEAD and fills size and type.
+    void btDetermineClick();
 
     QTextBrowser* helpBrowser() const { return m_help; }
 
@@ -46,6 +48,7 @@ private:
     void buildLayout();
     QWidget* buildNewsPage();
     QWidget* buildAuthorPage();
+    QWidget* buildEnclosureGroup(QWidget* page);
     void OnHelpChange(const QString& name);
 
     UserInteraction& m_ui;
@@ -60,6 +63,9 @@ private:
     QDateEdit* datePublish = nullptr;
     QTimeEdit* publishTime = nullptr;
     QLineEdit* edtGUID = nullptr;
+    QLineEdit* edtFileUrl = nullptr;
+    QLineEdit* edtFilesize = nullptr;
+    QLineEdit* edtMime = nullptr;
     QTabWidget* m_pages = nullptr;
     QTextBrowser* m_help = nullptr;
 };

@@ -144,6 +144,9 @@ public:
     void actHelpExecute();
     void actUpdateInformationExecute();
     void actInfoExecute();
+    // Asks the save question, then for a feed file or address; the feed
+    // becomes the current project, unnamed (uMainImport.cpp).
+    void actImportFeedExecute();
     // FTP publishing and the logo check (uMainFtp.cpp, uMainLogo.cpp).
     void actUploadExecute();
     void actFTPProfilesExecute();

@@ -64,6 +64,8 @@ const ActionDef kActions[] = {
      &TForm1::actHelpExecute},
     {"actCheckFeed", "Feed prüfen", QKeySequence::UnknownKey, QStyle::SP_DialogApplyButton,
      &TForm1::actCheckFeedExecute},
+    {"actImportFeed", "Feed &importieren...", QKeySequence::UnknownKey, QStyle::SP_ArrowDown,
+     &TForm1::actImportFeedExecute},
 };
 
 // A framed panel with its heading; fields go into the returned layout.
@@ -148,6 +150,7 @@ void TForm1::buildMenusAndToolBar()
     file->addAction(act("actNew"));
     file->addSeparator();
     file->addAction(act("actOpen"));
+    file->addAction(act("actImportFeed"));
     buildRecentMenu(file);
     file->addAction(act("actSave"));
     file->addAction(act("actSaveAs"));
@@ -488,6 +491,8 @@ QWidget* TForm1::buildOtherSettingsPage()
     other->addLayout(row({edtGUID, btRefreshGUID}));
     other->addWidget(encodingLabel);
     other->addWidget(cboEncoding);
+    other->addWidget(Controls::checkBox(panelOther, "chkEnclosures",
+                                        QStringLiteral("Anhänge (enclosure) ins RSS schreiben")));
     other->addStretch(1);
 
     auto* layout = new QHBoxLayout(page);

@@ -38,6 +38,7 @@ TEST(ChannelSettings, TableHoldsTheSixtyTwoKeysInStorageOrderThenTheLaterOnes)
     EXPECT_STREQ(all[61].key, "edtFileNameAtom");
     EXPECT_STREQ(all[62].key, "cboFTPProtocol");
     EXPECT_STREQ(all[63].key, "edtFeedUrl");
+    EXPECT_STREQ(all[64].key, "chkEnclosures");
     QSet<QString> keys;
     for (const ChannelSetting& s : all)
         keys.insert(QString::fromLatin1(s.key));

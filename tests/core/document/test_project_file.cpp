@@ -127,7 +127,11 @@ TEST_F(ProjectFileTest, WritesTheDocumentLayout)
     // The settings added later follow the first 62, before the entries.
     EXPECT_TRUE(text.contains("    <edtFileNameAtom>atom.xml</edtFileNameAtom>\n"
                               "    <cboFTPProtocol>FTP</cboFTPProtocol>\n"
-                              "    <edtFeedUrl />\n    <ItemList />\n"));
+                              "    <edtFeedUrl />
+"
+                              "    <chkEnclosures>0</chkEnclosures>
+    <ItemList />
+"));
 
     const FeedDocument back = ProjectFile::LoadProjectFile(path());
     EXPECT_EQ(back.time(u"publishTime"), QTime(18, 48, 5)); // to the second
@@ -217,6 +221,19 @@ TEST_F(ProjectFileTest, MissingDuplicateAndForeignElements)
 
     const QByteArray noMonday = edited(doc, [](XmlNode c) { c.removeChild("chkMonday"); });
     EXPECT_THROW(ProjectFile::LoadProjectData(noMonday), ProjectFileError);
+
+    // Files written before the enclosure switch existed read it as off; a
+    // present but broken value still fails.
+    doc.setFlag(u"chkEnclosures", true);
+    EXPECT_TRUE(ProjectFile::LoadProjectData(edited(doc, [](XmlNode) {})).flag(u"chkEnclosures"));
+    const QByteArray older = edited(doc, [](XmlNode c) { c.removeChild("chkEnclosures"); });
+    EXPECT_FALSE(ProjectFile::LoadProjectData(older).flag(u"chkEnclosures"));
+    const QByteArray broken = edited(doc, [](XmlNode c) {
+        c.removeChild("chkEnclosures");
+        c.appendChild("chkEnclosures").setText("ja");
+    });
+    EXPECT_THROW(ProjectFile::LoadProjectData(broken), ProjectFileError);
+    doc.setFlag(u"chkEnclosures", false);
 
     const QByteArray extra = edited(doc, [](XmlNode c) {
         c.appendChild("edtFeedTitle").setText("zweiter");

@@ -121,6 +121,38 @@ TEST(Rss20, ItemChildrenInOrderWhenAllAreWritten)
               QStringList({"title", "description", "link", "author", "guid", "pubDate"}));
 }
 
+// The switch decides; an entry without a file address gets no enclosure,
+// and a missing size is written as 0 (RSS requires the attribute).
+TEST(Rss20, EnclosuresFollowTheGuidOnlyWhenSwitchedOn)
+{
+    FeedDocument d;
+    TNewsEntry& withFile = addEntry(d, QStringLiteral("Folge 1"));
+    withFile.chkPublish = true;
+    withFile.fileUrl = QStringLiteral("https://example.org/folge1.mp3?a=1&b=2");
+    withFile.filesize = QStringLiteral("12345678");
+    withFile.mime = QStringLiteral("audio/mpeg");
+    TNewsEntry& noSize = addEntry(d, QStringLiteral("Folge 2"));
+    noSize.fileUrl = QStringLiteral("https://example.org/folge2.ogg");
+    addEntry(d, QStringLiteral("Text"));
+
+    const Built off{d};
+    EXPECT_FALSE(off.text.contains(u"enclosure"));
+
+    d.setFlag(u"chkEnclosures", true);
+    const Built on{d};
+    XmlNode item = on.channel.findChild("item");
+    EXPECT_EQ(childNames(item),
+              QStringList({"title", "description", "link", "guid", "enclosure", "pubDate"}));
+    XmlNode enclosure = item.findChild("enclosure");
+    EXPECT_EQ(enclosure.attribute("url"), u"https://example.org/folge1.mp3?a=1&b=2");
+    EXPECT_EQ(enclosure.attribute("length"), u"12345678");
+    EXPECT_EQ(enclosure.attribute("type"), u"audio/mpeg");
+    item = item.nextSibling();
+    EXPECT_EQ(item.findChild("enclosure").attribute("length"), u"0");
+    item = item.nextSibling();
+    EXPECT_FALSE(item.findChild("enclosure"));
+}
+
 struct OmissionCase
 {
     const char* label;

@@ -1,0 +1,333 @@
+#include "FeedBytes.h"
+#include "FeedDates.h"
+#include "FeedImport_p.h"
+#include "Rss20.h"
+#include "document/ChannelSettings.h"
+#include "document/uGlobalTools.h"
+
+#include <QRegularExpression>
+#include <cstring>
+
+namespace FeedImportDetail {
+namespace {
+
+struct KnownNamespace
+{
+    const char* uri;
+    const char* prefix;
+};
+// The usual prefixes, so that a feed calling content "c:" still counts as
+// content:encoded. The feeds' own namespaces map to no prefix when they are
+// the root's.
+constexpr KnownNamespace kNamespaces[] = {
+    {"http://purl.org/rss/1.0/modules/content/", "content"},
+    {"http://purl.org/dc/elements/1.1/", "dc"},
+    {"http://purl.org/dc/terms/", "dcterms"},
+    {"http://www.w3.org/2005/Atom", "atom"},
+    {"http://www.w3.org/1999/02/22-rdf-syntax-ns#", "rdf"},
+    {"http://purl.org/rss/1.0/", "rss"},
+    {"http://my.netscape.com/rdf/simple/0.9/", "rss"},
+    {"http://www.itunes.com/dtds/podcast-1.0.dtd", "itunes"},
+    {"http://search.yahoo.com/mrss/", "media"},
+    {"http://www.w3.org/1999/xhtml", "xhtml"},
+};
+
+constexpr int kMaxNamedDates = 20;
+
+} // namespace
+
+void Context::readNamespaces(XmlNode root)
+{
+    const QString rootName = QString::fromUtf8(root.utf8Name());
+    const qsizetype colon = rootName.indexOf(u':');
+    const QString rootPrefix = colon < 0 ? QString() : rootName.left(colon);
+    QHash<QString, QString> uris; // prefix as written -> uri
+    for (const auto& [name, value] : root.attributes()) {
+        if (name == u"xmlns")
+            uris.insert(QString(), value);
+        else if (name.startsWith(u"xmlns:"))
+            uris.insert(name.mid(6), value);
+    }
+    m_ownNamespace = uris.value(rootPrefix);
+    // RSS 1.0 keeps its elements in the RSS namespace under an RDF root.
+    if (rootName.endsWith(u"RDF"))
+        m_ownNamespace = uris.value(QString());
+    for (auto it = uris.cbegin(); it != uris.cend(); ++it) {
+        QString canonical = it.key();
+        for (const KnownNamespace& known : kNamespaces)
+            if (it.value() == QLatin1String(known.uri))
+                canonical = QString::fromLatin1(known.prefix);
+        if (it.value() == m_ownNamespace)
+            canonical.clear();
+        m_prefixes.insert(it.key().toUtf8(), canonical);
+    }
+}
+
+QString Context::nameOf(XmlNode element)
+{
+    // A feed uses a few dozen names at most; a linear search with strcmp
+    // beats hashing each name of a large feed.
+    const char* written = element.utf8Name();
+    for (const auto& [known, name] : m_names)
+        if (std::strcmp(known.c_str(), written) == 0)
+            return name;
+    const QByteArray key(written);
+    const qsizetype colon = key.indexOf(':');
+    const QByteArray prefix = colon < 0 ? QByteArray() : key.left(colon);
+    const QString local = QString::fromUtf8(colon < 0 ? key : key.mid(colon + 1));
+    const QString canonical = m_prefixes.value(prefix, QString::fromUtf8(prefix));
+    QString name = canonical.isEmpty() ? local : canonical + u':' + local;
+    // Bounded: a hostile feed with endless distinct names stays linear.
+    if (m_names.size() < 256)
+        m_names.emplace_back(std::string(written), name);
+    return name;
+}
+
+void Context::skip(const QString& name)
+{
+    const qsizetype colon = name.indexOf(u':');
+    const QString group = colon < 0 ? name : name.left(colon) + QStringLiteral(":*");
+    for (auto& entry : m_skipped) {
+        if (entry.first == group) {
+            ++entry.second;
+            return;
+        }
+    }
+    m_skipped.append({group, 1});
+}
+
+bool Context::setMoment(const QString& text, QDate& date, QTime& time) const
+{
+    const std::optional<QDateTime> moment = FeedDates::parse(text);
+    if (!moment)
+        return false;
+    const QDateTime local = moment->toTimeZone(zone);
+    date = local.date();
+    const QTime t = local.time();
+    time = QTime(t.hour(), t.minute(), t.second());
+    return true;
+}
+
+void Context::setEntryMoment(TNewsEntry& entry, const QString& text, int number)
+{
+    if (!text.isEmpty() && setMoment(text, entry.date, entry.time))
+        return;
+    const QDateTime local = now.toTimeZone(zone);
+    entry.date = local.date();
+    entry.time = QTime(local.time().hour(), local.time().minute(), local.time().second());
+    if (text.isEmpty()) {
+        ++m_missingDates;
+    } else {
+        m_badDates << QStringLiteral("Eintrag %1 \u201E%2\u201C (\u201E%3\u201C)")
+                          .arg(number)
+                          .arg(entry.title.left(60), text.left(60));
+    }
+}
+
+void Context::setLanguage(const QString& code)
+{
+    const QString wanted = code.trimmed().toLower();
+    if (wanted.isEmpty())
+        return;
+    for (const QString& row : ChannelSettings::languages()) {
+        if (Rss20::GetLanguageCode(row).toLower() == wanted) {
+            document.setText(u"cboLanguage", row);
+            return;
+        }
+    }
+    document.setText(u"cboLanguage", code.trimmed());
+}
+
+void Context::setChannelGuid(const QString& text)
+{
+    static const QRegularExpression guidForm(
+        QStringLiteral("^(?:urn:uuid:)?\\{?([0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-"
+                       "f]{12})\\}?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = guidForm.match(text.trimmed());
+    if (m.hasMatch())
+        document.setText(u"edtGUID", u'{' + m.captured(1).toUpper() + u'}');
+}
+
+QStringList Context::report() const
+{
+    QStringList lines;
+    if (!m_skipped.isEmpty()) {
+        QStringList parts;
+        for (const auto& [name, count] : m_skipped)
+            parts << QStringLiteral("%1 (%2)").arg(name).arg(count);
+        lines << QStringLiteral("Nicht übernommen: ") + parts.join(QStringLiteral(", "));
+    }
+    if (extraEnclosures > 0)
+        lines << QStringLiteral("Nur der erste Anhang je Eintrag übernommen; weitere Anhänge: %1")
+                     .arg(extraEnclosures);
+    lines << m_notes;
+    if (!m_badDates.isEmpty()) {
+        QStringList named = m_badDates.mid(0, kMaxNamedDates);
+        if (m_badDates.size() > kMaxNamedDates)
+            named << QStringLiteral("und %1 weitere").arg(m_badDates.size() - kMaxNamedDates);
+        lines << QStringLiteral("Datum nicht lesbar, Zeitpunkt des Imports eingesetzt: ") +
+                     named.join(QStringLiteral(", "));
+    }
+    if (m_missingDates > 0)
+        lines << QStringLiteral("Ohne Datum, Zeitpunkt des Imports eingesetzt: %1")
+                     .arg(m_missingDates == 1 ? QStringLiteral("1 Eintrag")
+                                              : QStringLiteral("%1 Einträge").arg(m_missingDates));
+    return lines;
+}
+
+QString plain(XmlNode element)
+{
+    return element.textContent().trimmed();
+}
+
+QString multiLine(const QString& text)
+{
+    QString t = text.trimmed();
+    if (!t.contains(u'\n') && !t.contains(u'\r'))
+        return t;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(u'\r', u'\n');
+    t.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    return t;
+}
+
+void splitMailAndName(const QString& text, QString& mail, QString& name)
+{
+    const QString t = text.trimmed();
+    // "mail (Name)", the RSS form, without a regular expression.
+    const qsizetype open = t.indexOf(QStringLiteral(" ("));
+    if (open > 0 && t.endsWith(u')') && t.left(open).contains(u'@') &&
+        !t.left(open).contains(u' ')) {
+        mail = t.left(open);
+        name = t.mid(open + 2, t.size() - open - 3).trimmed();
+        return;
+    }
+    static const QRegularExpression mailFirst(QStringLiteral("^(\\S+@\\S+)\\s*\\((.*)\\)$"));
+    static const QRegularExpression nameFirst(QStringLiteral("^(.*?)\\s*<(\\S+@[^>\\s]+)>$"));
+    QRegularExpressionMatch m = mailFirst.match(t);
+    if (m.hasMatch()) {
+        mail = m.captured(1);
+        name = m.captured(2).trimmed();
+        return;
+    }
+    m = nameFirst.match(t);
+    if (m.hasMatch()) {
+        name = m.captured(1).trimmed();
+        if (name.size() >= 2 && name.startsWith(u'"') && name.endsWith(u'"'))
+            name = name.mid(1, name.size() - 2);
+        mail = m.captured(2);
+        return;
+    }
+    if (t.contains(u'@') && !t.contains(u' '))
+        mail = t;
+    else
+        name = t;
+}
+
+} // namespace FeedImportDetail
+
+namespace FeedImport {
+
+using namespace FeedImportDetail;
+using Kind = FeedImportError::Kind;
+
+namespace {
+
+QString rootLabel(XmlNode root)
+{
+    return QString::fromUtf8(root.utf8Name());
+}
+
+void checkScan(const FeedBytes::Scan& scan)
+{
+    if (scan.declaresEntities)
+        throw FeedImportError(Kind::Unsafe,
+                              QStringLiteral("Der Feed deklariert eigene Entitäten in einer DTD. "
+                                             "Solche Feeds werden aus Sicherheitsgründen nicht "
+                                             "gelesen."));
+    if (scan.maxDepth > FeedBytes::kMaxDepth)
+        throw FeedImportError(Kind::Unsafe,
+                              QStringLiteral("Der Feed ist zu tief verschachtelt (mehr als %1 "
+                                             "Ebenen) und wird nicht gelesen.")
+                                  .arg(FeedBytes::kMaxDepth));
+}
+
+} // namespace
+
+FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
+                            const QTimeZone& localZone)
+{
+    if (bytes.size() > FeedBytes::kMaxBytes)
+        throw FeedImportError(
+            Kind::TooLarge,
+            QStringLiteral("Der Feed ist größer als 16 MiB und wird nicht gelesen."));
+    if (bytes.trimmed().isEmpty())
+        throw FeedImportError(Kind::NotXml,
+                              QStringLiteral("Die Quelle ist leer; sie enthält keinen Feed."));
+
+    Context context(now, localZone);
+    FeedBytes::Decoded decoded = FeedBytes::toUtf8(bytes);
+    if (FeedBytes::looksLikeHtml(decoded.utf8))
+        throw FeedImportError(Kind::WebPage,
+                              QStringLiteral("Die Quelle ist eine Webseite (HTML) und kein Feed. "
+                                             "Bitte die Adresse des Feeds selbst angeben."));
+    checkScan(FeedBytes::scan(decoded.utf8));
+    if (!decoded.fallbackNote.isEmpty())
+        context.note(decoded.fallbackNote);
+
+    XmlDocument xml;
+    try {
+        xml.loadFromUtf8(decoded.utf8);
+    } catch (const XmlError& e) {
+        QString reason = e.message();
+        reason.replace(u'\n', u' ');
+        throw FeedImportError(Kind::NotXml,
+                              QStringLiteral("Die Quelle ist kein gültiges XML und daher kein "
+                                             "Feed: %1")
+                                  .arg(reason));
+    }
+    const XmlNode root = xml.documentElement();
+    context.readNamespaces(root);
+    const QString name = context.nameOf(root);
+    context.document.renewDatesAndGuid(now.toTimeZone(localZone));
+    context.document.setFlag(u"chkPublish", false);
+    context.document.setFlag(u"chkLastChange", false);
+
+    FeedImportResult result;
+    if (name == u"rss") {
+        const QString version = root.attribute(QStringLiteral("version")).trimmed();
+        result.format =
+            QStringLiteral("RSS ") + (version.isEmpty() ? QStringLiteral("2.0") : version);
+        readRss(context, root, false);
+    } else if (name == u"rdf:RDF") {
+        result.format = QStringLiteral("RSS 1.0");
+        readRss(context, root, true);
+    } else if (name == u"feed") {
+        result.format = QStringLiteral("Atom 1.0");
+        readAtom(context, root);
+    } else if (name.compare(u"html", Qt::CaseInsensitive) == 0) {
+        throw FeedImportError(Kind::WebPage,
+                              QStringLiteral("Die Quelle ist eine Webseite (HTML) und kein Feed. "
+                                             "Bitte die Adresse des Feeds selbst angeben."));
+    } else {
+        throw FeedImportError(Kind::NotAFeed,
+                              QStringLiteral("Die Quelle ist XML, aber kein Feed: Das "
+                                             "Wurzelelement ist \u201E%1\u201C statt rss, "
+                                             "rdf:RDF oder feed.")
+                                  .arg(rootLabel(root).left(80)));
+    }
+    if (context.enclosures > 0)
+        context.document.setFlag(u"chkEnclosures", true);
+    result.enclosures = context.enclosures;
+    result.report = context.report();
+    result.document = std::move(context.document);
+    return result;
+}
+
+QString reportText(const FeedImportResult& result)
+{
+    return result.report.join(u'\n');
+}
+
+} // namespace FeedImport

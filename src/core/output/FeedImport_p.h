@@ -1,0 +1,71 @@
+#pragma once
+
+#include "FeedImport.h"
+#include "platform/XmlDocument.h"
+
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Shared by the RSS and Atom readers of the import.
+namespace FeedImportDetail {
+
+// The state of one import: the project being filled, the names of the
+// feed's namespaces and what goes into the report.
+class Context
+{
+public:
+    Context(const QDateTime& now, const QTimeZone& zone) : now(now), zone(zone) {}
+
+    // Reads the namespace declarations of the root element; the root's own
+    // namespace gets no prefix, well-known ones their usual prefix whatever
+    // the feed calls them.
+    void readNamespaces(XmlNode root);
+    // "title", "content:encoded", "atom:link", ... as described above.
+    QString nameOf(XmlNode element);
+
+    // An element with no place in the project; prefixed names are counted
+    // per prefix ("itunes:*").
+    void skip(const QString& name);
+    void note(const QString& line) { m_notes << line; }
+
+    // Sets a date and time pair from a feed date; false when it does not read.
+    bool setMoment(const QString& text, QDate& date, QTime& time) const;
+    // An entry's date: unreadable and missing dates become `now`, reported.
+    void setEntryMoment(TNewsEntry& entry, const QString& text, int number);
+
+    void setLanguage(const QString& code);
+    void setChannelGuid(const QString& text);
+
+    QStringList report() const;
+
+    const QDateTime now;
+    const QTimeZone zone;
+    FeedDocument document;
+    int enclosures = 0;
+    int extraEnclosures = 0;
+
+private:
+    QHash<QByteArray, QString> m_prefixes; // as written -> canonical ("" for the feed's own)
+    QString m_ownNamespace;
+    std::vector<std::pair<std::string, QString>> m_names; // name as written -> nameOf
+    QList<QPair<QString, int>> m_skipped;
+    QStringList m_notes;
+    QStringList m_badDates;
+    int m_missingDates = 0;
+};
+
+// Element text with CDATA joined, trimmed.
+QString plain(XmlNode element);
+// Multi-line HTML: line breaks as CR LF, as the project keeps them.
+QString multiLine(const QString& text);
+// "mail (Name)", "Name <mail>", "mail" or "Name" into mail and name.
+void splitMailAndName(const QString& text, QString& mail, QString& name);
+
+void readRss(Context& context, XmlNode root, bool rdf);
+void readAtom(Context& context, XmlNode root);
+
+} // namespace FeedImportDetail
