@@ -127,11 +127,8 @@ TEST_F(ProjectFileTest, WritesTheDocumentLayout)
     // The settings added later follow the first 62, before the entries.
     EXPECT_TRUE(text.contains("    <edtFileNameAtom>atom.xml</edtFileNameAtom>\n"
                               "    <cboFTPProtocol>FTP</cboFTPProtocol>\n"
-                              "    <edtFeedUrl />
-"
-                              "    <chkEnclosures>0</chkEnclosures>
-    <ItemList />
-"));
+                              "    <edtFeedUrl />\n"
+                              "    <chkEnclosures>0</chkEnclosures>\n    <ItemList />\n"));
 
     const FeedDocument back = ProjectFile::LoadProjectFile(path());
     EXPECT_EQ(back.time(u"publishTime"), QTime(18, 48, 5)); // to the second
