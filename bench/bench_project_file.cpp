@@ -5,11 +5,9 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
-#include <pugixml.hpp>
-
 #include <malloc.h>
+#include <pugixml.hpp>
 
 namespace {
 
@@ -40,7 +38,8 @@ struct Fixture
             e->content = entryHtml(i);
             e->author = QStringLiteral("Redaktion");
             e->email = QStringLiteral("redaktion@example.org");
-            e->guid = QStringLiteral("{00000000-0000-0000-0000-%1}").arg(i, 12, 10, QLatin1Char('0'));
+            e->guid =
+                QStringLiteral("{00000000-0000-0000-0000-%1}").arg(i, 12, 10, QLatin1Char('0'));
             e->chkPublish = true;
             e->date = QDate(2024, 1, 1).addDays(i % 365);
             e->time = QTime(8, 30, 15);
@@ -82,7 +81,8 @@ void BM_BarePugixmlParse(benchmark::State& state)
     const QByteArray path = f.path.toLocal8Bit();
     for (auto _ : state) {
         pugi::xml_document doc;
-        benchmark::DoNotOptimize(doc.load_file(path.constData(), pugi::parse_default | pugi::parse_comments));
+        benchmark::DoNotOptimize(
+            doc.load_file(path.constData(), pugi::parse_default | pugi::parse_comments));
     }
 }
 BENCHMARK(BM_BarePugixmlParse)->Unit(benchmark::kMillisecond);

@@ -1,10 +1,8 @@
 #include "CommandLine.h"
-
 #include "platform/Error.h"
 #include "platform/Modules.h"
 
 #include <QCoreApplication>
-
 #include <cstdio>
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
 #include "CommandLine.h"
-#include "ImportCommand.h"
 
+#include "ImportCommand.h"
 #include "document/ProjectFile.h"
 #include "ftp/PublishJob.h"
 #include "output/FeedCheck.h"
@@ -20,7 +20,6 @@
 #include <optional>
 #include <pthread.h>
 #include <thread>
-
 #include <unistd.h>
 
 namespace CommandLine {
@@ -290,12 +289,8 @@ struct Mode
 };
 
 constexpr Mode kModes[] = {
-    {"--export-rss", exportRss},
-    {"--upload", upload},
-    {"--check", check},
-    {"--help", showHelp},
-    {"--version", showVersion},
-    {"--import", importFeed},
+    {"--export-rss", exportRss}, {"--upload", upload},       {"--check", check},
+    {"--help", showHelp},        {"--version", showVersion}, {"--import", importFeed},
 };
 
 const Mode* findMode(const char* option)

@@ -3,7 +3,6 @@
 #include "app/UserInteraction.h"
 
 #include <QStringList>
-
 #include <deque>
 #include <stdexcept>
 

@@ -5,8 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTcpServer>
-#include <QTemporaryFile>
 #include <QTcpSocket>
+#include <QTemporaryFile>
 #include <QThread>
 #include <unistd.h>
 
@@ -59,10 +59,10 @@ bool FtpServerProcess::startPyftpdlib(const QString& home, const QString& user,
     m_logFile = std::make_unique<QTemporaryFile>();
     m_logFile->open();
     m_process->setStandardErrorFile(m_logFile->fileName());
-    m_process->start(python, QStringList{QStringLiteral(TAVISTREL_TEST_SUPPORT_DIR
-                                                        "/pyftpd_server.py"),
-                                         home, user, password} +
-                                 options);
+    m_process->start(python,
+                     QStringList{QStringLiteral(TAVISTREL_TEST_SUPPORT_DIR "/pyftpd_server.py"),
+                                 home, user, password} +
+                         options);
     QElapsedTimer waited;
     waited.start();
     QByteArray out;
@@ -114,11 +114,12 @@ bool FtpServerProcess::startVsftpd(const QString& root, const QString& configDir
                      .arg(root)
                      .toUtf8());
     if (!certificate.isEmpty())
-        config.write(QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
-                                    "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n"
-                                    "rsa_cert_file=%1\nrsa_private_key_file=%2\n")
-                         .arg(certificate, key)
-                         .toUtf8());
+        config.write(
+            QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+                           "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n"
+                           "rsa_cert_file=%1\nrsa_private_key_file=%2\n")
+                .arg(certificate, key)
+                .toUtf8());
     config.close();
     m_process = std::make_unique<QProcess>();
     m_process->start(binary, {configPath});

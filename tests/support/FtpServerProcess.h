@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QProcess>
-#include <QTemporaryFile>
 #include <QString>
+#include <QTemporaryFile>
 #include <memory>
 
 // A real FTP server run as a child process for one test, on a free

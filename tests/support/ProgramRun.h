@@ -2,10 +2,10 @@
 
 #include <QEventLoop>
 #include <QProcess>
-#include <QTimer>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <utility>
 #include <vector>
 

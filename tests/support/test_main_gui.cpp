@@ -1,10 +1,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 int main(int argc, char** argv)

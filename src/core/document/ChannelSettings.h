@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <QStringView>
-
 #include <span>
 
 // The kinds of channel setting; each decides how a value is stored in the

@@ -41,14 +41,38 @@ void FeedDocument::setValue(int index, ChannelValue value)
     slot = std::move(value);
 }
 
-QString FeedDocument::text(QStringView key) const { return std::get<QString>(value(checkedIndex(key))); }
-void FeedDocument::setText(QStringView key, const QString& text) { setValue(checkedIndex(key), text); }
-bool FeedDocument::flag(QStringView key) const { return std::get<bool>(value(checkedIndex(key))); }
-void FeedDocument::setFlag(QStringView key, bool on) { setValue(checkedIndex(key), on); }
-QDate FeedDocument::date(QStringView key) const { return std::get<QDate>(value(checkedIndex(key))); }
-void FeedDocument::setDate(QStringView key, QDate date) { setValue(checkedIndex(key), date); }
-QTime FeedDocument::time(QStringView key) const { return std::get<QTime>(value(checkedIndex(key))); }
-void FeedDocument::setTime(QStringView key, QTime time) { setValue(checkedIndex(key), time); }
+QString FeedDocument::text(QStringView key) const
+{
+    return std::get<QString>(value(checkedIndex(key)));
+}
+void FeedDocument::setText(QStringView key, const QString& text)
+{
+    setValue(checkedIndex(key), text);
+}
+bool FeedDocument::flag(QStringView key) const
+{
+    return std::get<bool>(value(checkedIndex(key)));
+}
+void FeedDocument::setFlag(QStringView key, bool on)
+{
+    setValue(checkedIndex(key), on);
+}
+QDate FeedDocument::date(QStringView key) const
+{
+    return std::get<QDate>(value(checkedIndex(key)));
+}
+void FeedDocument::setDate(QStringView key, QDate date)
+{
+    setValue(checkedIndex(key), date);
+}
+QTime FeedDocument::time(QStringView key) const
+{
+    return std::get<QTime>(value(checkedIndex(key)));
+}
+void FeedDocument::setTime(QStringView key, QTime time)
+{
+    setValue(checkedIndex(key), time);
+}
 
 void FeedDocument::renewDatesAndGuid(const QDateTime& now)
 {

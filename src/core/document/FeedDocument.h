@@ -7,7 +7,6 @@
 #include <QDateTime>
 #include <QString>
 #include <QTime>
-
 #include <variant>
 #include <vector>
 

@@ -21,7 +21,10 @@ void NewsEntryList::insertFront(std::unique_ptr<TNewsEntry> entry)
     m_entries.insert(m_entries.begin(), std::move(entry));
 }
 
-void NewsEntryList::append(std::unique_ptr<TNewsEntry> entry) { m_entries.push_back(std::move(entry)); }
+void NewsEntryList::append(std::unique_ptr<TNewsEntry> entry)
+{
+    m_entries.push_back(std::move(entry));
+}
 
 void NewsEntryList::deleteAt(int index)
 {

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <functional>
 
 namespace ProjectFile {
@@ -73,7 +72,8 @@ void readDocument(XmlDocument& xml, FeedDocument& document)
         const ChannelSetting& s = settings[size_t(i)];
         const XmlNode element = content.findChild(s.key);
         const bool absentLater = !element && i >= ChannelSettings::kFirstLaterSetting;
-        const QString text = absentLater ? QString::fromLatin1(s.defaultText) : ReadElementText(element);
+        const QString text =
+            absentLater ? QString::fromLatin1(s.defaultText) : ReadElementText(element);
         document.setValue(i, decodeValue(s.kind, text));
     }
 
@@ -121,11 +121,20 @@ QString applyLineBreakRule(QString text)
     return text;
 }
 
-QString ReadChildText(const char* name, XmlNode node) { return ReadElementText(node.findChild(name)); }
+QString ReadChildText(const char* name, XmlNode node)
+{
+    return ReadElementText(node.findChild(name));
+}
 
-QString ReadElementText(XmlNode element) { return applyLineBreakRule(element.plainText()); }
+QString ReadElementText(XmlNode element)
+{
+    return applyLineBreakRule(element.plainText());
+}
 
-QString encodeBoolean(bool value) { return BooleanText::write(value); }
+QString encodeBoolean(bool value)
+{
+    return BooleanText::write(value);
+}
 
 bool decodeBoolean(const QString& text)
 {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "FeedDocument.h"
-
 #include "platform/Error.h"
 #include "platform/XmlDocument.h"
 

@@ -2,4 +2,7 @@
 
 #include <QUuid>
 
-QString GlobalTools::GenerateGUID() { return QUuid::createUuid().toString(QUuid::WithBraces).toUpper(); }
+QString GlobalTools::GenerateGUID()
+{
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+}

@@ -28,10 +28,25 @@ void TNewsEntry::SaveToXmlNode(XmlNode node) const
 namespace {
 
 // The entry's element names; each is read from its first occurrence.
-enum Field { Title, Link, Content, Author, Email, Homepage, Guid, Date, Time, FileUrl, Filesize, Mime, Publish, FieldCount };
-constexpr const char* kFieldNames[FieldCount] = {"title", "link", "content", "author", "email",
-                                                 "homepage", "guid", "date", "time", "fileUrl",
-                                                 "filesize", "mime", "chkPublish"};
+enum Field {
+    Title,
+    Link,
+    Content,
+    Author,
+    Email,
+    Homepage,
+    Guid,
+    Date,
+    Time,
+    FileUrl,
+    Filesize,
+    Mime,
+    Publish,
+    FieldCount
+};
+constexpr const char* kFieldNames[FieldCount] = {
+    "title", "link", "content", "author",   "email", "homepage",  "guid",
+    "date",  "time", "fileUrl", "filesize", "mime",  "chkPublish"};
 
 // One pass over the children instead of a search per field: large projects
 // have thousands of entries.
@@ -77,13 +92,15 @@ void TNewsEntry::LoadFromXmlNode(XmlNode node)
     const QString dateText = fieldText(fields, Date);
     const auto parsedDate = regional.parseDate(dateText);
     if (!parsedDate)
-        throw ProjectFileError(QStringLiteral("Ungültiges Datum \"%1\" in einem Eintrag").arg(dateText));
+        throw ProjectFileError(
+            QStringLiteral("Ungültiges Datum \"%1\" in einem Eintrag").arg(dateText));
     date = *parsedDate;
 
     const QString timeText = fieldText(fields, Time);
     const auto parsedTime = regional.parseTime(timeText);
     if (!parsedTime)
-        throw ProjectFileError(QStringLiteral("Ungültige Uhrzeit \"%1\" in einem Eintrag").arg(timeText));
+        throw ProjectFileError(
+            QStringLiteral("Ungültige Uhrzeit \"%1\" in einem Eintrag").arg(timeText));
     time = *parsedTime;
 
     fileUrl = fieldText(fields, FileUrl);

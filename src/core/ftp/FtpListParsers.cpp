@@ -361,8 +361,8 @@ LineResult parseEplfLine(QStringView line, const ListParseContext& context, TIdF
             item.Size = fact.sliced(1).toLongLong();
             break;
         case 'm':
-            item.ModifiedDate =
-                utcTime(QDateTime::fromSecsSinceEpoch(fact.sliced(1).toLongLong(), Qt::UTC), context);
+            item.ModifiedDate = utcTime(
+                QDateTime::fromSecsSinceEpoch(fact.sliced(1).toLongLong(), Qt::UTC), context);
             break;
         default:
             break;

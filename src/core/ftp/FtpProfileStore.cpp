@@ -11,13 +11,22 @@
 namespace FtpProfileStore {
 namespace {
 
-QString childText(XmlNode node, const char* name) { return node.findChild(name).plainText(); }
+QString childText(XmlNode node, const char* name)
+{
+    return node.findChild(name).plainText();
+}
 
 } // namespace
 
-QString defaultPath() { return Folders::appDataFolder() + QStringLiteral("/profiles.xml"); }
+QString defaultPath()
+{
+    return Folders::appDataFolder() + QStringLiteral("/profiles.xml");
+}
 
-std::optional<bool> parseBoolean(const QString& text) { return BooleanText::read(text); }
+std::optional<bool> parseBoolean(const QString& text)
+{
+    return BooleanText::read(text);
+}
 
 LoadResult load(const QString& path)
 {

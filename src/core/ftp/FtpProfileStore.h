@@ -3,7 +3,6 @@
 #include "RemoteSession.h"
 
 #include <QString>
-
 #include <optional>
 #include <vector>
 

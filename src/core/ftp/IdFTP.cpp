@@ -203,8 +203,9 @@ void TIdFTP::openControl(QHostAddress& address, bool& numeric)
             }
         }
         if (address.isNull()) {
-            QString reason = info.error() != QHostInfo::NoError ? info.errorString()
-                                                                : QStringLiteral("keine IPv4-Adresse");
+            QString reason = info.error() != QHostInfo::NoError
+                                 ? info.errorString()
+                                 : QStringLiteral("keine IPv4-Adresse");
             if (reason.trimmed().isEmpty())
                 reason = QStringLiteral("unbekannter Rechner");
             throw Error(QStringLiteral("Der Rechnername %1 konnte nicht aufgelöst werden: %2")

@@ -4,10 +4,10 @@
 #include "IdFTP.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpServer>
-#include <QScopeGuard>
 #include <QThread>
 
 #ifdef __linux__
@@ -270,7 +270,8 @@ void TIdFTP::receiveData(QSslSocket& data, QByteArray& sink, TransferState& stat
         checkAbort();
         noteMoved(state, 0);
         if (data.bytesAvailable() > 0) {
-            const QByteArray chunk = data.read(std::max<qint64>(MaxListingBytes - sink.size(), 0) + 1);
+            const QByteArray chunk =
+                data.read(std::max<qint64>(MaxListingBytes - sink.size(), 0) + 1);
             sink += chunk;
             if (sink.size() > MaxListingBytes)
                 throw Error(QStringLiteral("Die Verzeichnisliste des FTP-Servers ist zu groß "

@@ -11,7 +11,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
-
 #include <optional>
 
 namespace LogoFetch {
@@ -118,8 +117,7 @@ Download download(const QUrl& url, const QByteArray& accept, qint64 maxBytes, in
     }
     result.httpStatus = status;
     if (result.failure != F::None)
-        result.germanReason =
-            germanReason(reply->error(), status, result.failure == F::TooLarge);
+        result.germanReason = germanReason(reply->error(), status, result.failure == F::TooLarge);
     reply->deleteLater();
     if (result.failure != F::None)
         result.body.clear();
@@ -205,8 +203,8 @@ Result fetch(const QString& address, QNetworkAccessManager& network)
     return result;
 }
 
-Download get(const QString& address, const QByteArray& accept, qint64 maxBytes,
-             int stallTimeoutMs, QNetworkAccessManager& network)
+Download get(const QString& address, const QByteArray& accept, qint64 maxBytes, int stallTimeoutMs,
+             QNetworkAccessManager& network)
 {
     const std::optional<QUrl> url = webAddress(address);
     if (!url) {
@@ -243,10 +241,10 @@ HeadInfo head(const QString& address, int timeoutMs, QNetworkAccessManager& netw
         info.ok = true;
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         info.length = length.isValid() ? length.toLongLong() : -1;
-        info.mime = QString::fromLatin1(
-                        reply->header(QNetworkRequest::ContentTypeHeader).toByteArray())
-                        .section(u';', 0, 0)
-                        .trimmed();
+        info.mime =
+            QString::fromLatin1(reply->header(QNetworkRequest::ContentTypeHeader).toByteArray())
+                .section(u';', 0, 0)
+                .trimmed();
     }
     reply->deleteLater();
     return info;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <QByteArray>
+#include <QString>
 #include <QUrl>
 
 class QNetworkAccessManager;
@@ -64,8 +64,8 @@ Result fetch(const QString& address, QNetworkAccessManager& network = sharedNetw
 
 // The same GET with the body kept in memory: at most maxBytes (TooLarge
 // beyond), and Stalled when no data came for stallTimeoutMs. Never throws.
-Download get(const QString& address, const QByteArray& accept, qint64 maxBytes,
-             int stallTimeoutMs, QNetworkAccessManager& network = sharedNetwork());
+Download get(const QString& address, const QByteArray& accept, qint64 maxBytes, int stallTimeoutMs,
+             QNetworkAccessManager& network = sharedNetwork());
 
 // The same with the limits of the logo download (16 MiB, 30 s without data).
 Download get(const QString& address, QNetworkAccessManager& network = sharedNetwork());

@@ -102,7 +102,8 @@ void BuildRSS20(const FeedDocument& document, XmlDocument& xml, const QTimeZone&
     XmlNode rss = xml.createRoot(QStringLiteral("rss"));
     rss.setAttribute(QStringLiteral("version"), QStringLiteral("2.0"));
     if (!document.text(u"edtFeedUrl").isEmpty())
-        rss.setAttribute(QStringLiteral("xmlns:atom"), QStringLiteral("http://www.w3.org/2005/Atom"));
+        rss.setAttribute(QStringLiteral("xmlns:atom"),
+                         QStringLiteral("http://www.w3.org/2005/Atom"));
     XmlNode channel = rss.appendChild("channel");
     appendChannel(channel, document, localZone);
     const bool enclosures = document.flag(u"chkEnclosures");

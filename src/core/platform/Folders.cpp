@@ -6,12 +6,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Folders {
 namespace {
@@ -33,7 +31,9 @@ QString withSlash(QString folder)
 // owned by us and closed to others.
 bool isPrivateFolder(const QByteArray& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::lstat(path.constData(), &st) != 0)
         return false;
     if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid())

@@ -147,11 +147,20 @@ RegionalSettings RegionalSettings::fromLocale(const QLocale& locale)
     return s;
 }
 
-const RegionalSettings& RegionalSettings::current() { return currentSettings(); }
+const RegionalSettings& RegionalSettings::current()
+{
+    return currentSettings();
+}
 
-void RegionalSettings::setCurrent(const RegionalSettings& settings) { currentSettings() = settings; }
+void RegionalSettings::setCurrent(const RegionalSettings& settings)
+{
+    currentSettings() = settings;
+}
 
-void RegionalSettings::resetToSystem() { currentSettings() = fromLocale(QLocale::system()); }
+void RegionalSettings::resetToSystem()
+{
+    currentSettings() = fromLocale(QLocale::system());
+}
 
 QString RegionalSettings::formatDate(QDate date) const
 {

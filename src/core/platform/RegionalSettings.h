@@ -4,7 +4,6 @@
 #include <QLocale>
 #include <QString>
 #include <QTime>
-
 #include <optional>
 
 // The user's regional date and time settings, reduced to what the project

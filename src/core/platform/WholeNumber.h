@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QStringView>
-
 #include <cstdint>
 #include <optional>
 
@@ -11,5 +10,8 @@
 // value must fit a signed 32-bit integer. Empty text is not a whole number.
 namespace WholeNumber {
 std::optional<std::int32_t> parse(QStringView text);
-inline bool isWholeNumber(QStringView text) { return parse(text).has_value(); }
+inline bool isWholeNumber(QStringView text)
+{
+    return parse(text).has_value();
+}
 } // namespace WholeNumber

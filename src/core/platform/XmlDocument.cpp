@@ -7,12 +7,10 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
-
-#include <pugixml.hpp>
-
 #include <bit>
 #include <cstring>
 #include <optional>
+#include <pugixml.hpp>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -22,7 +20,10 @@
 
 namespace {
 
-pugi::xml_node wrap(pugi::xml_node_struct* node) { return pugi::xml_node(node); }
+pugi::xml_node wrap(pugi::xml_node_struct* node)
+{
+    return pugi::xml_node(node);
+}
 
 bool isTextNode(const pugi::xml_node& node)
 {
@@ -81,7 +82,8 @@ pugi::xml_node skipBlank(pugi::xml_node node)
 
 // Fragment mode keeps text outside the root element in the tree, so that
 // checkTopLevel() can refuse it instead of pugixml dropping it silently.
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_comments | pugi::parse_fragment;
+constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_comments | pugi::parse_fragment;
 
 // Where a problem was found: a byte offset into the UTF-8 text, or none.
 struct Problem
@@ -112,8 +114,8 @@ QString parseErrorText(const Problem& problem, const QByteArray& data)
     QString source = QString::fromUtf8(data.mid(lineStart, lineEnd - lineStart));
     if (source.endsWith(u'\r'))
         source.chop(1);
-    return problem.reason + QStringLiteral("\nZeile: ") + QString::number(line) + QLatin1Char('\n') +
-           source.left(40);
+    return problem.reason + QStringLiteral("\nZeile: ") + QString::number(line) +
+           QLatin1Char('\n') + source.left(40);
 }
 
 QString parserReason(pugi::xml_parse_status status)
@@ -190,9 +192,9 @@ QByteArray declaredEncoding(const QByteArray& data)
     if (key < 0)
         return {};
     qsizetype i = key + 8;
-    while (i < declaration.size() && (declaration[i] == ' ' || declaration[i] == '=' ||
-                                      declaration[i] == '\t' || declaration[i] == '\r' ||
-                                      declaration[i] == '\n'))
+    while (i < declaration.size() &&
+           (declaration[i] == ' ' || declaration[i] == '=' || declaration[i] == '\t' ||
+            declaration[i] == '\r' || declaration[i] == '\n'))
         ++i;
     if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\''))
         return {};
@@ -247,7 +249,8 @@ QByteArray toUtf8Text(QByteArray data)
         QStringDecoder decoder(*wide); // drops the byte order mark itself
         text = decoder(data);
         if (decoder.hasError())
-            throw Problem{undecodable(QString::fromLatin1(QStringConverter::nameForEncoding(*wide)))};
+            throw Problem{
+                undecodable(QString::fromLatin1(QStringConverter::nameForEncoding(*wide)))};
         return text.toUtf8();
     }
     if (data.startsWith("\xEF\xBB\xBF"))
@@ -401,15 +404,15 @@ std::optional<Problem> topLevelProblem(const pugi::xml_document& doc, const QByt
             return Problem{QStringLiteral("Ein zweites Wurzelelement \"%1\"")
                                .arg(QString::fromUtf8(node.name())),
                            offset(node.name())};
-        if (node.type() == pugi::node_pcdata && !isBlank(node.value()))
-            {
+        if (node.type() == pugi::node_pcdata && !isBlank(node.value())) {
             const char* text = node.value();
             while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n')
                 ++text;
             return Problem{QStringLiteral("Text außerhalb des Wurzelelements"), offset(text)};
         }
         if (node.type() == pugi::node_cdata)
-            return Problem{QStringLiteral("CDATA außerhalb des Wurzelelements"), offset(node.value())};
+            return Problem{QStringLiteral("CDATA außerhalb des Wurzelelements"),
+                           offset(node.value())};
     }
     if (elements == 0)
         return Problem{QStringLiteral("Kein Wurzelelement gefunden"), 0};
@@ -499,12 +502,30 @@ QString withoutForbiddenXmlChars(const QString& text)
     return out;
 }
 
-bool XmlNode::isElement() const { return wrap(m_node).type() == pugi::node_element; }
-bool XmlNode::isComment() const { return wrap(m_node).type() == pugi::node_comment; }
-QString XmlNode::name() const { return QString::fromUtf8(wrap(m_node).name()); }
-bool XmlNode::hasName(const char* utf8Name) const { return std::strcmp(wrap(m_node).name(), utf8Name) == 0; }
-const char* XmlNode::utf8Name() const { return wrap(m_node).name(); }
-bool XmlNode::isText() const { return isTextNode(wrap(m_node)); }
+bool XmlNode::isElement() const
+{
+    return wrap(m_node).type() == pugi::node_element;
+}
+bool XmlNode::isComment() const
+{
+    return wrap(m_node).type() == pugi::node_comment;
+}
+QString XmlNode::name() const
+{
+    return QString::fromUtf8(wrap(m_node).name());
+}
+bool XmlNode::hasName(const char* utf8Name) const
+{
+    return std::strcmp(wrap(m_node).name(), utf8Name) == 0;
+}
+const char* XmlNode::utf8Name() const
+{
+    return wrap(m_node).name();
+}
+bool XmlNode::isText() const
+{
+    return isTextNode(wrap(m_node));
+}
 
 QString XmlNode::textContent() const
 {
@@ -530,7 +551,10 @@ QByteArray XmlNode::innerXml() const
     return sink.out;
 }
 
-XmlNode XmlNode::appendChild(const QString& name) { return appendChild(name.toUtf8().constData()); }
+XmlNode XmlNode::appendChild(const QString& name)
+{
+    return appendChild(name.toUtf8().constData());
+}
 
 XmlNode XmlNode::appendChild(const char* utf8Name)
 {
@@ -558,7 +582,8 @@ void XmlNode::setText(const QString& value)
     QStringEncoder encoder(QStringEncoder::Utf8);
     buffer.resize(encoder.requiredSpace(text.size()));
     const char* end = encoder.appendToBuffer(buffer.data(), text);
-    node.append_child(pugi::node_pcdata).set_value(buffer.constData(), size_t(end - buffer.constData()));
+    node.append_child(pugi::node_pcdata)
+        .set_value(buffer.constData(), size_t(end - buffer.constData()));
 }
 
 QString XmlNode::text() const
@@ -579,7 +604,10 @@ QString XmlNode::plainText() const noexcept
     return {};
 }
 
-XmlNode XmlNode::findChild(const QString& name) const { return findChild(name.toUtf8().constData()); }
+XmlNode XmlNode::findChild(const QString& name) const
+{
+    return findChild(name.toUtf8().constData());
+}
 
 XmlNode XmlNode::findChild(const char* utf8Name) const
 {

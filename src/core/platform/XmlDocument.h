@@ -7,7 +7,6 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
-
 #include <functional>
 #include <memory>
 #include <utility>

@@ -151,8 +151,8 @@ void followProtocol(QComboBox* box, QLineEdit* port, QCheckBox* passive)
     const auto follow = [box, port, passive] {
         const RemoteProtocol protocol = protocolOf(box);
         const bool ssh = protocol == RemoteProtocol::Sftp;
-        const QString other = QString::number(defaultPort(ssh ? RemoteProtocol::Ftp
-                                                              : RemoteProtocol::Sftp));
+        const QString other =
+            QString::number(defaultPort(ssh ? RemoteProtocol::Ftp : RemoteProtocol::Sftp));
         if (port->text() == other)
             port->setText(QString::number(defaultPort(protocol)));
         passive->setEnabled(!ssh);

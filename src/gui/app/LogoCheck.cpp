@@ -36,7 +36,6 @@ QImage decode(const QString& path)
     return reader.read();
 }
 
-
 } // namespace
 
 LogoCheck::LogoCheck(QWidget* window, UserInteraction& ui, QLineEdit* edtLogoUrl,

@@ -1,8 +1,7 @@
 #include "UserInteraction.h"
 
-#include "uImportDlg.h"
-
 #include "platform/Error.h"
+#include "uImportDlg.h"
 
 #include <QAction>
 #include <QColorDialog>

@@ -314,9 +314,8 @@ bool TForm1::LoadProjectFile(const QString& path)
 
 void TForm1::SaveProjectFile(const QString& path)
 {
-    withDocument([&path](const FeedDocument& document) {
-        ProjectFile::SaveProjectFile(document, path);
-    });
+    withDocument(
+        [&path](const FeedDocument& document) { ProjectFile::SaveProjectFile(document, path); });
     takeName(path);
 }
 

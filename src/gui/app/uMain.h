@@ -255,8 +255,8 @@ private:
     QMenu* mnuRecent = nullptr;
     std::unique_ptr<RecoveryStore> m_recovery;
     QTimer* m_recoveryTimer = nullptr;
-    QByteArray m_fileHash;       // of what was last opened or saved
-    QByteArray m_copyHash;       // of the recovery copy on disk
+    QByteArray m_fileHash;         // of what was last opened or saved
+    QByteArray m_copyHash;         // of the recovery copy on disk
     bool m_recoveryFailed = false; // reported once until a write succeeds
 
     bool bSaved = false;

@@ -149,9 +149,8 @@ bool TForm1::confirmPublishing()
     // The check runs on the lent entries; the question comes after they are
     // back, since its event loop may run the recovery timer.
     QList<FeedCheck::Finding> findings;
-    withDocument([&](const FeedDocument& document) {
-        findings = FeedCheck::run(document, checkOptions());
-    });
+    withDocument(
+        [&](const FeedDocument& document) { findings = FeedCheck::run(document, checkOptions()); });
     if (panelFindings->isVisible())
         showFindings(findings);
     const int errors = FeedCheck::errorCount(findings);

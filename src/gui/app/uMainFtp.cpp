@@ -1,5 +1,6 @@
 // FTP publishing commands of the main window: the upload with its log, the
 // profiles window and the folder browser.
+#include "Controls.h"
 #include "ftp/FtpProfileStore.h"
 #include "ftp/PublishJob.h"
 #include "ftp/uFTPBrowser.h"
@@ -9,7 +10,6 @@
 #include "output/Rss20.h"
 #include "platform/Folders.h"
 #include "platform/WholeNumber.h"
-#include "Controls.h"
 #include "uMain.h"
 
 #include <QCheckBox>
@@ -105,9 +105,10 @@ void TForm1::btFTPBrowseClick()
     browser.Protocol = Controls::protocolOf(choiceControl(u"cboFTPProtocol"));
     const auto port = WholeNumber::parse(textControl(u"edtFTPPort")->text());
     if (!port) {
-        const quint16 standard = defaultPort(Controls::protocolOf(choiceControl(u"cboFTPProtocol")));
-        m_ui.showMessage(this,
-                         QStringLiteral("Port muss eine Zahl sein. Standardport ist %1.").arg(standard));
+        const quint16 standard =
+            defaultPort(Controls::protocolOf(choiceControl(u"cboFTPProtocol")));
+        m_ui.showMessage(
+            this, QStringLiteral("Port muss eine Zahl sein. Standardport ist %1.").arg(standard));
         textControl(u"edtFTPPort")->setText(QString::number(standard));
         return;
     }

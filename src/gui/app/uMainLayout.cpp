@@ -471,8 +471,9 @@ QWidget* TForm1::buildOtherSettingsPage()
     cboLanguage->setMaxVisibleItems(20);
     auto* edtGUID = Controls::lineEdit(panelOther, "edtGUID");
     // A whole GUID in view at the default window size.
-    edtGUID->setMinimumWidth(
-        edtGUID->fontMetrics().horizontalAdvance(QStringLiteral("{00000000-0000-0000-0000-000000000000}")) + 16);
+    edtGUID->setMinimumWidth(edtGUID->fontMetrics().horizontalAdvance(
+                                 QStringLiteral("{00000000-0000-0000-0000-000000000000}")) +
+                             16);
     auto* btRefreshGUID = Controls::refreshButton(panelOther, "btRefreshGUID");
     connectCommand(btRefreshGUID, &TForm1::btRefreshGUIDClick);
     // Stored and restored with the project, never shown.
@@ -529,7 +530,8 @@ QWidget* TForm1::buildFtpPage()
         Controls::checkBox(panelFTP, "chkFTPPassive", QStringLiteral("Passiver Modus"));
     Controls::followProtocol(cboFTPProtocol, edtFTPPort, chkFTPPassive);
 
-    ftp->addWidget(Controls::label(panelFTP, QStringLiteral("Server / Protokoll / Port:"), edtFTPServer));
+    ftp->addWidget(
+        Controls::label(panelFTP, QStringLiteral("Server / Protokoll / Port:"), edtFTPServer));
     auto* serverRow = row({edtFTPServer, cboFTPProtocol, edtFTPPort, btFtpProfiles});
     serverRow->setStretch(0, 1);
     ftp->addLayout(serverRow);
@@ -554,8 +556,7 @@ QWidget* TForm1::buildFtpPage()
     auto* rssLabel = Controls::label(panel9, QStringLiteral("Dateiname:"), edtFileNameRSS);
     auto* edtFeedUrl = Controls::lineEdit(panel9, "edtFeedUrl");
     edtFeedUrl->setPlaceholderText(QStringLiteral("https://www.example.org/rss.xml"));
-    auto* feedUrlLabel =
-        Controls::label(panel9, QStringLiteral("Adresse des Feeds:"), edtFeedUrl);
+    auto* feedUrlLabel = Controls::label(panel9, QStringLiteral("Adresse des Feeds:"), edtFeedUrl);
 
     // No Atom document is ever built; its settings only travel with the project.
     auto* atomLine = new QFrame(panel9);

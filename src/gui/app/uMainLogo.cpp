@@ -8,6 +8,7 @@
 void TForm1::btReadPictureClick()
 {
     LogoCheck check(this, m_ui, textControl(u"edtLogoUrl"), spinControl(u"edtLogoWidth"),
-                    spinControl(u"edtLogoHeight"), findChild<QLabel*>(QStringLiteral("logoPicture")));
+                    spinControl(u"edtLogoHeight"),
+                    findChild<QLabel*>(QStringLiteral("logoPicture")));
     check.btReadPictureClick();
 }

@@ -104,7 +104,8 @@ TfrmFTPBrowser::TfrmFTPBrowser(UserInteraction& ui, QWidget* owner)
             continue;
         const QPixmap pixmap = action->icon().pixmap(iconSize);
         if (!pixmap.isNull() && pixmap.size() != iconSize)
-            action->setIcon(QIcon(pixmap.scaled(iconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+            action->setIcon(
+                QIcon(pixmap.scaled(iconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
         if (QWidget* w = toolBar->widgetForAction(action))
             w->setMinimumSize(68, 36);
     }

@@ -78,7 +78,7 @@ private:
     void reloadFolder();
 
     UserInteraction& m_ui;
-    std::unique_ptr<RemoteSession> m_session; // made on connecting
+    std::unique_ptr<RemoteSession> m_session;       // made on connecting
     std::atomic<RemoteSession*> m_running{nullptr}; // what "Abbrechen" aborts
     FtpWorker m_worker;
     bool m_connected = false;

@@ -27,7 +27,7 @@ struct Column
 // A port is a few digits and a protocol code a word; with narrow columns for
 // them all seven columns fit the window's width.
 const Column kColumns[] = {
-    {"Profilname", 120}, {"Server", 120},       {"Port", 50},       {"Benutzername", 120},
+    {"Profilname", 120}, {"Server", 120},      {"Port", 50},      {"Benutzername", 120},
     {"Passwort", 100},   {"Passivmodus?", 90}, {"Protokoll", 70},
 };
 
@@ -140,8 +140,9 @@ bool TftpProfiles::FormClose()
     } catch (const FtpProfileStore::EBackupFailed& e) {
         // The unreadable store is left alone, and the window closes all the
         // same: the backup would fail on every later try too. Said once.
-        m_ui.showError(this, withFullStop(e.message()) +
-                                 QStringLiteral(" Die FTP-Profile wurden daher nicht gespeichert."));
+        m_ui.showError(this,
+                       withFullStop(e.message()) +
+                           QStringLiteral(" Die FTP-Profile wurden daher nicht gespeichert."));
         m_storeIncomplete = false;
         return true;
     } catch (const Error& e) {

@@ -1,7 +1,7 @@
 #include "uHtmlTools.h"
 
-#include "platform/Error.h"
 #include "HtmlEditorModule.h"
+#include "platform/Error.h"
 #include "platform/Modules.h"
 
 #include <QLineEdit>

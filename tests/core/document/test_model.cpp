@@ -3,7 +3,6 @@
 #include "document/uGlobalTools.h"
 
 #include <QSet>
-
 #include <gtest/gtest.h>
 
 namespace {

@@ -4,9 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 namespace {
@@ -142,7 +140,8 @@ TEST_F(ProjectFileTest, EntryElementsComeInTheirOrder)
     ProjectFile::SaveProjectFile(doc, path());
     XmlDocument xml;
     xml.load(path());
-    const XmlNode entry = xml.documentElement().findChild("FileContent").findChild("ItemList").firstChild();
+    const XmlNode entry =
+        xml.documentElement().findChild("FileContent").findChild("ItemList").firstChild();
     QStringList names;
     for (XmlNode c = entry.firstChild(); c; c = c.nextSibling())
         names << c.name();
@@ -158,9 +157,10 @@ TEST_F(ProjectFileTest, BooleanTexts)
         const char* text;
         std::optional<bool> value;
     };
-    const Case cases[] = {{"-1", true}, {"0", false},  {"1", true},         {"True", true},
-                          {"true", true}, {"FALSE", false}, {"false", false}, {"2", true},
-                          {"yes", std::nullopt}, {"", std::nullopt}, {"-1x", std::nullopt}};
+    const Case cases[] = {{"-1", true},       {"0", false},         {"1", true},
+                          {"True", true},     {"true", true},       {"FALSE", false},
+                          {"false", false},   {"2", true},          {"yes", std::nullopt},
+                          {"", std::nullopt}, {"-1x", std::nullopt}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         const QByteArray file = edited(FeedDocument(), [&](XmlNode content) {
@@ -259,7 +259,8 @@ TEST_F(ProjectFileTest, EveryChildOfItemListIsAnEntry)
     // Within an entry, too, the first of two elements of a name counts,
     // wherever the elements stand.
     QByteArray shuffled = bytes(path());
-    shuffled.replace("<title>Titel 0</title>", "<mime>x</mime><title>Titel 0</title><title>zweiter</title>");
+    shuffled.replace("<title>Titel 0</title>",
+                     "<mime>x</mime><title>Titel 0</title><title>zweiter</title>");
     const FeedDocument back = ProjectFile::LoadProjectData(shuffled);
     EXPECT_EQ(back.entries.at(0).title, "Titel 0");
     EXPECT_EQ(back.entries.at(0).mime, "x");
@@ -294,12 +295,12 @@ TEST_F(ProjectFileTest, LineFeedPairsBecomeLineBreaks)
                           {"a\nb", "a\nb"},
                           {"a\r\nb", "a\r\nb"}};
     for (const Case& c : cases)
-        EXPECT_EQ(ProjectFile::applyLineBreakRule(QString::fromLatin1(c.in)), QString::fromLatin1(c.out));
+        EXPECT_EQ(ProjectFile::applyLineBreakRule(QString::fromLatin1(c.in)),
+                  QString::fromLatin1(c.out));
 
     // A file whose line breaks were stored as LF LF reads with CR LF.
-    const QByteArray text = edited(FeedDocument(), [](XmlNode c) {
-        c.findChild("memoDescription").setText("eins\n\nzwei");
-    });
+    const QByteArray text = edited(
+        FeedDocument(), [](XmlNode c) { c.findChild("memoDescription").setText("eins\n\nzwei"); });
     EXPECT_EQ(ProjectFile::LoadProjectData(text).text(u"memoDescription"), "eins\r\nzwei");
 }
 
@@ -320,7 +321,8 @@ TEST_F(ProjectFileTest, GermanFilesOpenUnderOtherSettings)
 {
     const FeedDocument doc = fullDocument();
     ProjectFile::SaveProjectFile(doc, path());
-    RegionalSettings::setCurrent(RegionalSettings::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates)));
+    RegionalSettings::setCurrent(
+        RegionalSettings::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates)));
     const FeedDocument back = ProjectFile::LoadProjectFile(path());
     EXPECT_EQ(back.date(u"datePublish"), doc.date(u"datePublish"));
     EXPECT_EQ(back.time(u"publishTime"), doc.time(u"publishTime"));
@@ -347,7 +349,9 @@ TEST_F(ProjectFileTest, FailedSaveKeepsTheOldFileAndReports)
 TEST_F(ProjectFileTest, NewFilesAreOwnerOnlyAndReplacedFilesKeepTheirMode)
 {
     const auto modeOf = [](const QString& file) {
-        struct stat st {};
+        struct stat st
+        {
+        };
         EXPECT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
         return st.st_mode & 0777;
     };
@@ -380,8 +384,8 @@ TEST_F(ProjectFileTest, ProtocolReadsAsFtpWhenMissingOrUnknown)
         const char* read;
     };
     const Case cases[] = {
-        {nullptr, "FTP"}, {"", "FTP"},         {"FTP", "FTP"},   {"FTPS", "FTPS"},
-        {"SFTP", "SFTP"}, {"Gopher", "FTP"},   {"sftp", "FTP"},
+        {nullptr, "FTP"}, {"", "FTP"},       {"FTP", "FTP"},  {"FTPS", "FTPS"},
+        {"SFTP", "SFTP"}, {"Gopher", "FTP"}, {"sftp", "FTP"},
     };
     for (const Case& c : cases) {
         const QByteArray data = edited(FeedDocument(), [&](XmlNode content) {

@@ -3,9 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 namespace {
@@ -42,9 +40,13 @@ TEST_F(FtpProfileStoreTest, RoundTripKeepsEveryFieldAsTyped)
     EXPECT_EQ(back.profiles, profiles);
 
     const QByteArray text = read(path());
-    EXPECT_TRUE(text.startsWith("<xml>\n  <profiles>\n    <profile>\n      <profilename>Haupt</profilename>\n"));
-    EXPECT_TRUE(text.contains("<passwort>p&amp;ss&lt;w&gt;rd\"'</passwort>\n      <passiv>-1</passiv>\n      <protokoll>FTPS</protokoll>\n"));
-    struct stat st {};
+    EXPECT_TRUE(text.startsWith(
+        "<xml>\n  <profiles>\n    <profile>\n      <profilename>Haupt</profilename>\n"));
+    EXPECT_TRUE(text.contains("<passwort>p&amp;ss&lt;w&gt;rd\"'</passwort>\n      "
+                              "<passiv>-1</passiv>\n      <protokoll>FTPS</protokoll>\n"));
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
@@ -65,8 +67,8 @@ TEST_F(FtpProfileStoreTest, PassiveTextRule)
         const char* text;
         std::optional<bool> value;
     };
-    const Case cases[] = {{"-1", true},  {"1", true},          {"0", false},
-                          {"true", true}, {"TRUE", true},       {"False", false},
+    const Case cases[] = {{"-1", true},         {"1", true},       {"0", false},
+                          {"true", true},       {"TRUE", true},    {"False", false},
                           {"ja", std::nullopt}, {"", std::nullopt}};
     for (const Case& c : cases)
         EXPECT_EQ(FtpProfileStore::parseBoolean(QString::fromLatin1(c.text)), c.value) << c.text;
@@ -75,7 +77,9 @@ TEST_F(FtpProfileStoreTest, PassiveTextRule)
 TEST_F(FtpProfileStoreTest, HandWrittenStoresLoadWhatTheyCan)
 {
     write("<daten><profiles>\n"
-          "  <profile><profilename>a</profilename><passiv>true</passiv><protokoll>SFTP</protokoll></profile>\n"
+          "  "
+          "<profile><profilename>a</profilename><passiv>true</passiv><protokoll>SFTP</protokoll></"
+          "profile>\n"
           "  <!-- comment -->\n"
           "  <profile><profilename>kaputt</profilename><passiv>ja</passiv></profile>\n"
           "  <eintrag><server>s</server><port>021</port><protokoll>Telnet</protokoll></eintrag>\n"

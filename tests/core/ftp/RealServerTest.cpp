@@ -2,8 +2,8 @@
 // and vsftpd (LIST in Unix format), in passive and active mode.
 
 #include "ftp/IdFTP.h"
-#include "support/StoredFile.h"
 #include "support/FtpServerProcess.h"
+#include "support/StoredFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -268,7 +268,11 @@ TEST_F(CommandLineTest, CheckPrintsFindingsAndExitsByLevel)
          {}},
         {"missing", [](Workspace& w) { return QStringList{w.dir.filePath("fehlt.tvst")}; }, 1, {}},
         {"no project", [](Workspace&) { return QStringList{}; }, 2, {}},
-        {"two projects", [](Workspace& w) { return QStringList{w.projectPath, w.projectPath}; }, 2,
+        {"two projects",
+         [](Workspace& w) {
+             return QStringList{w.projectPath, w.projectPath};
+         },
+         2,
          {}},
     };
     for (const CheckCase& c : cases) {

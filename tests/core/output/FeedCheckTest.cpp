@@ -62,7 +62,10 @@ struct Case
 };
 
 // ctest names carry the printed parameter: the case's name keeps them stable.
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 TNewsEntry& first(FeedDocument& d)
 {
@@ -262,7 +265,8 @@ TEST_P(FeedCheckCases, FindsThePlantedProblemOnly)
         got << f.levelText() + u' ' + f.place();
     QStringList want;
     for (const auto& [level, place] : GetParam().expected)
-        want << QString::fromUtf8(level == Level::Error ? "Fehler " : "Warnung ") + QString::fromUtf8(place);
+        want << QString::fromUtf8(level == Level::Error ? "Fehler " : "Warnung ") +
+                    QString::fromUtf8(place);
     EXPECT_EQ(got, want) << [&] {
         QString all;
         for (const Finding& f : findings)

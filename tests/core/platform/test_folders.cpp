@@ -3,9 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +11,9 @@ namespace {
 
 mode_t modeOf(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
     return st.st_mode;
 }
@@ -28,7 +28,10 @@ protected:
     }
     void TearDown() override { qputenv("TMPDIR", m_oldTmp); }
 
-    QString preferred() const { return m_base.path() + "/tavistrel-" + QString::number(::getuid()); }
+    QString preferred() const
+    {
+        return m_base.path() + "/tavistrel-" + QString::number(::getuid());
+    }
 
     QTemporaryDir m_base;
     QByteArray m_oldTmp;

@@ -221,7 +221,9 @@ TEST_F(RecentFilesTest, DesktopListIsMadeWhenMissingAndLeftAloneWhenBroken)
     const QString project = file("a.tvst");
     DesktopRecentFiles::add(xbel(), project, at(1));
     EXPECT_EQ(DesktopRecentFiles::read(xbel()).size(), 1);
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(xbel()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     const QByteArray made = readAll(xbel());

@@ -4,8 +4,14 @@
 
 namespace {
 
-RegionalSettings us() { return RegionalSettings::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates)); }
-RegionalSettings de() { return RegionalSettings::fromLocale(QLocale(QLocale::German, QLocale::Germany)); }
+RegionalSettings us()
+{
+    return RegionalSettings::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+RegionalSettings de()
+{
+    return RegionalSettings::fromLocale(QLocale(QLocale::German, QLocale::Germany));
+}
 
 TEST(RegionalSettings, DerivesNumericPatternsFromTheLocale)
 {
@@ -73,12 +79,9 @@ TEST(RegionalSettings, TimesFollowClockAndMarkers)
         const char* text;
     };
     const Case cases[] = {
-        {de(), QTime(18, 48, 5), "18:48:05"},
-        {de(), QTime(0, 0, 0), "00:00:00"},
-        {us(), QTime(18, 48, 5), "6:48:05 PM"},
-        {us(), QTime(0, 5, 9), "12:05:09 AM"},
-        {us(), QTime(12, 0, 0), "12:00:00 PM"},
-        {first, QTime(9, 1, 2), "AM 9:01:02"},
+        {de(), QTime(18, 48, 5), "18:48:05"},   {de(), QTime(0, 0, 0), "00:00:00"},
+        {us(), QTime(18, 48, 5), "6:48:05 PM"}, {us(), QTime(0, 5, 9), "12:05:09 AM"},
+        {us(), QTime(12, 0, 0), "12:00:00 PM"}, {first, QTime(9, 1, 2), "AM 9:01:02"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

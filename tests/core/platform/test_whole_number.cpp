@@ -1,7 +1,6 @@
 #include "platform/WholeNumber.h"
 
 #include <QString>
-
 #include <gtest/gtest.h>
 
 namespace {

@@ -3,10 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 namespace {
@@ -42,12 +40,8 @@ TEST(XmlDocument, WritesIndentedUtf8WithoutDeclaration)
 TEST(XmlDocument, MultiLineTextSurvivesSaveAndParse)
 {
     const QStringList values = {
-        "line 1\r\nline 2",
-        "a\r\n\r\nb\r\n",
-        "\r\nleading and trailing\r\n",
-        "bare\nline feeds\n\nstay",
-        "lone\rreturn",
-        "  blanks kept around  ",
+        "line 1\r\nline 2",         "a\r\n\r\nb\r\n", "\r\nleading and trailing\r\n",
+        "bare\nline feeds\n\nstay", "lone\rreturn",   "  blanks kept around  ",
     };
     QTemporaryDir dir;
     const QString path = dir.filePath("t.xml");
@@ -122,7 +116,8 @@ TEST(XmlDocument, FindsAndRemovesFirstChildOfAName)
 TEST(XmlDocument, ParseErrorNamesReasonLineAndSource)
 {
     XmlDocument doc;
-    const QByteArray text = "<xml>\n  <a>ok</a>\n  <b>this line is broken and rather long for sure</c>\n</xml>";
+    const QByteArray text =
+        "<xml>\n  <a>ok</a>\n  <b>this line is broken and rather long for sure</c>\n</xml>";
     try {
         doc.loadFromData(text);
         FAIL() << "no error";
@@ -131,7 +126,8 @@ TEST(XmlDocument, ParseErrorNamesReasonLineAndSource)
         ASSERT_EQ(lines.size(), 3) << e.message().toStdString();
         EXPECT_FALSE(lines[0].isEmpty());
         EXPECT_EQ(lines[1], "Zeile: 3");
-        EXPECT_EQ(lines[2], QString("  <b>this line is broken and rather long for sure</c>").left(40));
+        EXPECT_EQ(lines[2],
+                  QString("  <b>this line is broken and rather long for sure</c>").left(40));
     }
     EXPECT_TRUE(doc.documentElement().isNull());
 }

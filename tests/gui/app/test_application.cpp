@@ -22,8 +22,9 @@ TEST(Application, HtmlEditorContextMenuSpeaksGerman)
     {
         const char* english;
         const char* german;
-    } texts[] = {{"Undo", "Rückgängig"}, {"Redo", "Wiederholen"}, {"Cut", "Ausschneiden"},
-                 {"Copy", "Kopieren"},   {"Paste", "Einfügen"},   {"Select all", "Alles auswählen"}};
+    } texts[] = {{"Undo", "Rückgängig"},  {"Redo", "Wiederholen"},
+                 {"Cut", "Ausschneiden"}, {"Copy", "Kopieren"},
+                 {"Paste", "Einfügen"},   {"Select all", "Alles auswählen"}};
     for (const auto& t : texts)
         EXPECT_EQ(QCoreApplication::translate("RenderViewContextMenuQt", t.english),
                   QString::fromUtf8(t.german));

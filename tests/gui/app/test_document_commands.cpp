@@ -63,7 +63,8 @@ TEST_F(MainWindowTest, MissingTemplateStillMakesAnUnnamedProjectWithFreshValues)
     ui.answers = {Answer::No};
     trigger("actNew");
     ASSERT_EQ(ui.messages.size(), 1);
-    EXPECT_TRUE(ui.messages[0].contains(u"default.tvst") && ui.messages[0].contains(u"existiert nicht"))
+    EXPECT_TRUE(ui.messages[0].contains(u"default.tvst") &&
+                ui.messages[0].contains(u"existiert nicht"))
         << ui.messages[0].toStdString();
     EXPECT_EQ(title(), "Bisher");
     EXPECT_EQ(form->statusText(), "unbenannt.tvst");

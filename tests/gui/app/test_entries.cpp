@@ -3,9 +3,9 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QKeyEvent>
 #include <QTimeEdit>
 
 using Answer = UserInteraction::Answer;

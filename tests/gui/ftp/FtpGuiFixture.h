@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTimer>
-
 #include <functional>
 #include <unistd.h>
 
@@ -83,8 +82,8 @@ protected:
 
 // The log of an upload that stored `bytes` as `remoteName`: under the
 // temporary name, size checked, renamed over the old file.
-inline QStringList successLog(const QString& user, const QString& folder,
-                              const QString& remoteName, qint64 bytes)
+inline QStringList successLog(const QString& user, const QString& folder, const QString& remoteName,
+                              qint64 bytes)
 {
     return {QStringLiteral("Versuche Verbindung aufzunehmen..."),
             QStringLiteral("Username: ") + user,

@@ -152,14 +152,16 @@ TEST_F(CliUpload, FetchesTheFeedAddressAfterTheUpload)
     const QString address = QString::fromLatin1(web.baseUrl()) + QStringLiteral("/www/feed.xml");
 
     const ProgramRun fresh =
-        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)}, true);
+        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)},
+            true);
     EXPECT_EQ(fresh.exitCode, 0) << fresh.err.toStdString();
     EXPECT_EQ(fresh.out, kSuccess.arg("anna", "www").arg(builtRss().size()) +
                              QStringLiteral("Feed unter %1 abrufbar und aktuell.\n").arg(address));
 
     web.route("/www/feed.xml", {200, "application/rss+xml", "<rss version=\"2.0\"/>", {}});
     const ProgramRun stale =
-        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)}, true);
+        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)},
+            true);
     EXPECT_EQ(stale.exitCode, 0) << stale.err.toStdString();
     EXPECT_TRUE(stale.out.startsWith(kSuccess.arg("anna", "www").arg(builtRss().size()) +
                                      QStringLiteral("Warnung: Unter %1 liegt nicht").arg(address)))
@@ -167,9 +169,11 @@ TEST_F(CliUpload, FetchesTheFeedAddressAfterTheUpload)
 
     web.route("/www/feed.xml", {404, "text/html", "<h1>404</h1>", {}});
     const ProgramRun missing =
-        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)}, true);
+        run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)},
+            true);
     EXPECT_EQ(missing.exitCode, 0);
-    EXPECT_TRUE(missing.out.contains(QStringLiteral("HTTP-Status 404"))) << missing.out.toStdString();
+    EXPECT_TRUE(missing.out.contains(QStringLiteral("HTTP-Status 404")))
+        << missing.out.toStdString();
 }
 
 TEST_F(CliUpload, WrongPasswordFailsWithTheServersAnswer)

@@ -175,7 +175,8 @@ TEST_F(FtpGuiTest, UploadFetchesTheFeedAddress)
     trigger("actUpload");
     ASSERT_TRUE(ui.errors.isEmpty()) << ui.errors.join('\n').toStdString();
     EXPECT_EQ(form->ftpLog().lines(),
-              successLog(QStringLiteral("anna"), QStringLiteral("htdocs"), QStringLiteral("rss.xml"), fileBytes(tempFile()).size())
+              successLog(QStringLiteral("anna"), QStringLiteral("htdocs"),
+                         QStringLiteral("rss.xml"), fileBytes(tempFile()).size())
                   << QStringLiteral("Feed unter %1 abrufbar und aktuell.").arg(address));
 
     // A cache still serving yesterday's file.
@@ -183,8 +184,12 @@ TEST_F(FtpGuiTest, UploadFetchesTheFeedAddress)
     setTitle(QStringLiteral("Neuer Titel"));
     trigger("actUpload");
     const QStringList lines = form->ftpLog().lines();
-    ASSERT_EQ(lines.size(), successLog(QStringLiteral("anna"), QStringLiteral("htdocs"), QStringLiteral("rss.xml"), fileBytes(tempFile()).size()).size() + 1);
-    EXPECT_TRUE(lines.back().startsWith(QStringLiteral("Warnung: Unter %1 liegt nicht").arg(address)))
+    ASSERT_EQ(lines.size(), successLog(QStringLiteral("anna"), QStringLiteral("htdocs"),
+                                       QStringLiteral("rss.xml"), fileBytes(tempFile()).size())
+                                    .size() +
+                                1);
+    EXPECT_TRUE(
+        lines.back().startsWith(QStringLiteral("Warnung: Unter %1 liegt nicht").arg(address)))
         << lines.back().toStdString();
     EXPECT_TRUE(lines.back().contains(u"Cache"));
 }

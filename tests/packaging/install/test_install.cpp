@@ -19,7 +19,7 @@ struct ToolRun
 };
 
 ToolRun run(const QString& program, const QStringList& args, const QString& workingDir = {},
-        const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -54,7 +54,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("DESTDIR", s_dest->path());
         const ToolRun r = run(QStringLiteral(TAVISTREL_CMAKE_COMMAND),
-                          {"--install", TAVISTREL_BUILD_DIR, "--prefix", "/usr"}, {}, env);
+                              {"--install", TAVISTREL_BUILD_DIR, "--prefix", "/usr"}, {}, env);
         s_installOutput = new QString(QString::number(r.exitCode) + "\n" + r.output);
         s_installed = r.exitCode == 0;
     }
@@ -156,8 +156,8 @@ TEST_F(Installed, InstalledProgramFindsItsDataAndExportsTheSample)
     EXPECT_EQ(version.output.trimmed(), "Tavistrel " TAVISTREL_VERSION);
 
     const QString feed = out.filePath("feed.xml");
-    const ToolRun exported = run(usr("bin/tavistrel"),
-                             {"--export-rss", usr("share/tavistrel/samples/beispiel.tvst"), feed});
+    const ToolRun exported = run(
+        usr("bin/tavistrel"), {"--export-rss", usr("share/tavistrel/samples/beispiel.tvst"), feed});
     EXPECT_EQ(exported.exitCode, 0) << exported.output.toStdString();
     QFile f(feed);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -169,8 +169,8 @@ TEST_F(Installed, InstalledProgramFindsItsDataAndExportsTheSample)
 TEST(DebianPackage, HoldsTheProgramAndNamesItsLibraries)
 {
     QTemporaryDir out;
-    const ToolRun built = run(QStringLiteral(TAVISTREL_CPACK_COMMAND), {"-G", "DEB", "-B", out.path()},
-                          TAVISTREL_BUILD_DIR);
+    const ToolRun built = run(QStringLiteral(TAVISTREL_CPACK_COMMAND),
+                              {"-G", "DEB", "-B", out.path()}, TAVISTREL_BUILD_DIR);
     ASSERT_EQ(built.exitCode, 0) << built.output.toStdString();
     const QStringList debs = QDir(out.path()).entryList({"tavistrel_*.deb"}, QDir::Files);
     ASSERT_EQ(debs.size(), 1) << built.output.toStdString();
