@@ -470,10 +470,16 @@ QWidget* TForm1::buildOtherSettingsPage()
     cboLanguage->setCurrentIndex(ChannelSettings::kDefaultLanguageIndex);
     cboLanguage->setMaxVisibleItems(20);
     auto* edtGUID = Controls::lineEdit(panelOther, "edtGUID");
-    // A whole GUID in view at the default window size.
-    edtGUID->setMinimumWidth(edtGUID->fontMetrics().horizontalAdvance(
-                                 QStringLiteral("{00000000-0000-0000-0000-000000000000}")) +
-                             16);
+    // A whole GUID in view at the default window size, whatever its digits:
+    // measured with the widest hexadecimal digit of the font.
+    const QFontMetrics metrics = edtGUID->fontMetrics();
+    QChar widest = u'0';
+    for (QChar c : QStringLiteral("0123456789ABCDEF"))
+        if (metrics.horizontalAdvance(c) > metrics.horizontalAdvance(widest))
+            widest = c;
+    const QString guidShape = QStringLiteral("{%1-%2-%2-%2-%3}")
+                                  .arg(QString(8, widest), QString(4, widest), QString(12, widest));
+    edtGUID->setMinimumWidth(metrics.horizontalAdvance(guidShape) + 16);
     auto* btRefreshGUID = Controls::refreshButton(panelOther, "btRefreshGUID");
     connectCommand(btRefreshGUID, &TForm1::btRefreshGUIDClick);
     // Stored and restored with the project, never shown.
@@ -510,14 +516,13 @@ QWidget* TForm1::buildFtpPage()
     QVBoxLayout* ftp = nullptr;
     QFrame* panelFTP = makePanel(page, "panelFTP", QStringLiteral("FTP-Einstellungen"), &ftp);
     auto* edtFTPServer = Controls::lineEdit(panelFTP, "edtFTPServer");
-    QComboBox* cboFTPProtocol = Controls::protocolBox(panelFTP, "cboFTPProtocol");
-    cboFTPProtocol->setToolTip(QStringLiteral("Protokoll"));
     auto* edtFTPPort = Controls::lineEdit(panelFTP, "edtFTPPort");
     edtFTPPort->setText(QStringLiteral("21"));
     edtFTPPort->setFixedWidth(60);
     QPushButton* btFtpProfiles = ellipsisButton(panelFTP, "btFtpProfiles");
     btFtpProfiles->setToolTip(QStringLiteral("FTP-Profile..."));
     connectCommand(btFtpProfiles, &TForm1::actFTPProfilesExecute);
+    QComboBox* cboFTPProtocol = Controls::protocolBox(panelFTP, "cboFTPProtocol");
     auto* edtFTPUserName = Controls::lineEdit(panelFTP, "edtFTPUserName");
     auto* edtFTPPassword = Controls::lineEdit(panelFTP, "edtFTPPassword");
     edtFTPPassword->setEchoMode(QLineEdit::Password);
@@ -530,11 +535,13 @@ QWidget* TForm1::buildFtpPage()
         Controls::checkBox(panelFTP, "chkFTPPassive", QStringLiteral("Passiver Modus"));
     Controls::followProtocol(cboFTPProtocol, edtFTPPort, chkFTPPassive);
 
-    ftp->addWidget(
-        Controls::label(panelFTP, QStringLiteral("Server / Protokoll / Port:"), edtFTPServer));
-    auto* serverRow = row({edtFTPServer, cboFTPProtocol, edtFTPPort, btFtpProfiles});
+    ftp->addWidget(Controls::label(panelFTP, QStringLiteral("FTP-Server / Port:"), edtFTPServer));
+    auto* serverRow = row({edtFTPServer, edtFTPPort, btFtpProfiles});
     serverRow->setStretch(0, 1);
     ftp->addLayout(serverRow);
+    // Its own row: the longest caption would squeeze the server field.
+    ftp->addWidget(Controls::label(panelFTP, QStringLiteral("Protokoll:"), cboFTPProtocol));
+    ftp->addLayout(row({cboFTPProtocol, nullptr}));
     ftp->addWidget(Controls::label(panelFTP, QStringLiteral("Benutzername:"), edtFTPUserName));
     ftp->addWidget(edtFTPUserName);
     ftp->addWidget(Controls::label(panelFTP, QStringLiteral("Passwort:"), edtFTPPassword));

@@ -571,10 +571,19 @@ TEST_P(SftpSshdTest, KeyLoginThroughAgent)
     agent.start(QStringLiteral("ssh-agent"), {QStringLiteral("-D"), QStringLiteral("-a"), socket});
     ASSERT_TRUE(waitUntil([&] { return QFile::exists(socket); }, std::chrono::seconds(10)));
     ScopedEnv agentSocket("SSH_AUTH_SOCK", socket.toUtf8());
-    QProcess add;
-    add.start(QStringLiteral("ssh-add"), {kept});
-    ASSERT_TRUE(add.waitForFinished(10000) && add.exitCode() == 0)
-        << add.readAllStandardError().toStdString();
+    // The socket file appears before the agent listens on it: try until
+    // ssh-add gets through.
+    QString addError;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            QProcess add;
+            add.start(QStringLiteral("ssh-add"), {kept});
+            const bool added = add.waitForFinished(10000) && add.exitCode() == 0;
+            addError = QString::fromLocal8Bit(add.readAllStandardError());
+            return added;
+        },
+        std::chrono::seconds(10)))
+        << addError.toStdString();
 
     auto sftp = session();
     EXPECT_NO_THROW(sftp->connect());

@@ -54,8 +54,13 @@ TEST(ProgramLibraries, HeadlessModesAndTheEditorLoadOnlyWhatTheyUse)
         {"export", {QStringLiteral("--export-rss"), project, out}, false},
         {"editor", {}, true},
     };
+    // The sanitizer build has no windows: its program has no editor to start.
+    const bool haveWindows =
+        QFile::exists(programFolder + QStringLiteral("/../lib/tavistrel/libtavistrel_gui.so"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.widgets && !haveWindows)
+            continue;
         const QString loaded = loadedLibraries(c.args, c.widgets, &home);
         ASSERT_TRUE(loaded.contains(QStringLiteral("libQt6Core"))) << "no loader report";
         EXPECT_EQ(loaded.contains(QStringLiteral("libQt6Widgets")), c.widgets);
