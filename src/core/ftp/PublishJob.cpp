@@ -148,22 +148,15 @@ void PublishJob::connectAndLogin()
     m_session->connect();
 }
 
-bool PublishJob::upload(const QString& localPath)
+bool PublishJob::runClosing(const std::function<void()>& steps,
+                            QStringList (*errorLines)(const QString& replyText))
 {
     try {
-        connectAndLogin();
-        m_log(QStringLiteral("Verbindung hergestellt!"));
-        // The folder goes to the server exactly as typed: a relative one is
-        // taken from the login folder.
-        if (!m_settings.folder.isEmpty())
-            m_session->changeDir(m_settings.folder);
-        m_log(QStringLiteral("Verzeichniswechsel nach: ") + m_settings.folder);
-        storeReplacing(localPath);
-        m_log(QStringLiteral("Dateien erfolgreich übertragen!"));
+        steps();
         setSession(nullptr);
         return true;
     } catch (const ERemoteRefusal& e) {
-        for (const QString& line : uploadErrorLines(e.message()))
+        for (const QString& line : errorLines(e.message()))
             m_log(line);
         setSession(nullptr);
         return false;
@@ -173,22 +166,31 @@ bool PublishJob::upload(const QString& localPath)
     }
 }
 
+bool PublishJob::upload(const QString& localPath)
+{
+    return runClosing(
+        [&] {
+            connectAndLogin();
+            m_log(QStringLiteral("Verbindung hergestellt!"));
+            // The folder goes to the server exactly as typed: a relative one
+            // is taken from the login folder.
+            if (!m_settings.folder.isEmpty())
+                m_session->changeDir(m_settings.folder);
+            m_log(QStringLiteral("Verzeichniswechsel nach: ") + m_settings.folder);
+            storeReplacing(localPath);
+            m_log(QStringLiteral("Dateien erfolgreich übertragen!"));
+        },
+        uploadErrorLines);
+}
+
 bool PublishJob::testConnection()
 {
-    try {
-        connectAndLogin();
-        m_log(QStringLiteral("Verbindung erfolgreich hergestellt!"));
-        setSession(nullptr);
-        return true;
-    } catch (const ERemoteRefusal& e) {
-        for (const QString& line : testErrorLines(e.message()))
-            m_log(line);
-        setSession(nullptr);
-        return false;
-    } catch (...) {
-        setSession(nullptr);
-        throw;
-    }
+    return runClosing(
+        [&] {
+            connectAndLogin();
+            m_log(QStringLiteral("Verbindung erfolgreich hergestellt!"));
+        },
+        testErrorLines);
 }
 
 void PublishJob::storeReplacing(const QString& localPath)

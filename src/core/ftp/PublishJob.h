@@ -112,6 +112,10 @@ public:
 private:
     void connectAndLogin();
     void storeReplacing(const QString& localPath);
+    // Runs the steps of a run and closes its session; a refusal goes to the
+    // log as `errorLines` makes it and gives false, any other failure is thrown.
+    bool runClosing(const std::function<void()>& steps,
+                    QStringList (*errorLines)(const QString& replyText));
     void storeDirectly(const QString& localPath);
     void removeTemporary(const QString& name);
     void setSession(std::unique_ptr<RemoteSession> session);
