@@ -2,6 +2,7 @@
 // session beside `curl -T sftp://` (libssh2) of the same file to the same
 // server in the same run.
 
+#include "UploadBesideCurl.h"
 #include "ftp/RemoteSession.h"
 
 #include <QCoreApplication>
@@ -92,15 +93,7 @@ void BM_SftpUpload50MBBesideCurl(benchmark::State& state)
     const qint64 size = 50LL * 1024 * 1024;
     QTemporaryDir work, home, target;
     const QString file = work.filePath(QStringLiteral("upload.bin"));
-    {
-        QFile f(file);
-        f.open(QIODevice::WriteOnly);
-        QByteArray block(1024 * 1024, Qt::Uninitialized);
-        QRandomGenerator rng(42);
-        rng.fillRange(reinterpret_cast<quint32*>(block.data()), block.size() / 4);
-        for (qint64 written = 0; written < size; written += block.size())
-            f.write(block);
-    }
+    writeRandomFile(file, size);
     // Our own HOME and configuration folder: the key and known_hosts of this run.
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral(".config")).toUtf8());
@@ -116,41 +109,25 @@ void BM_SftpUpload50MBBesideCurl(benchmark::State& state)
     settings.port = server.port;
     settings.username = QStringLiteral("root");
     const QString key = home.filePath(QStringLiteral(".ssh/id_ed25519"));
-    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
-    double clientSeconds = 0, curlSeconds = 0;
+    UploadBesideCurl race(state, target.path(), size);
     for (auto _ : state) {
-        QElapsedTimer timer;
-        timer.start();
-        RemoteHooks hooks;
-        hooks.askTrust = [](const TrustQuestion&) { return true; };
-        auto session = makeRemoteSession(settings, hooks);
-        session->connect();
-        session->changeDir(target.path());
-        session->put(file, QStringLiteral("client.bin"));
-        session->quit();
-        clientSeconds += timer.nsecsElapsed() / 1e9;
-
-        QProcess process;
-        timer.restart();
-        process.start(curl, {QStringLiteral("-s"), QStringLiteral("-k"), QStringLiteral("--key"),
-                             key, QStringLiteral("--pubkey"), key + QStringLiteral(".pub"),
-                             QStringLiteral("-T"), file,
-                             QStringLiteral("sftp://root@127.0.0.1:%1%2/curl.bin")
-                                 .arg(server.port)
-                                 .arg(target.path())});
-        process.waitForFinished(-1);
-        curlSeconds += timer.nsecsElapsed() / 1e9;
-        if (process.exitCode() != 0 ||
-            QFileInfo(target.filePath(QStringLiteral("client.bin"))).size() != size ||
-            QFileInfo(target.filePath(QStringLiteral("curl.bin"))).size() != size)
-            state.SkipWithError("an upload did not arrive whole");
-        QFile::remove(target.filePath(QStringLiteral("client.bin")));
-        QFile::remove(target.filePath(QStringLiteral("curl.bin")));
+        race.round(
+            [&] {
+                RemoteHooks hooks;
+                hooks.askTrust = [](const TrustQuestion&) { return true; };
+                auto session = makeRemoteSession(settings, hooks);
+                session->connect();
+                session->changeDir(target.path());
+                session->put(file, QStringLiteral("client.bin"));
+                session->quit();
+            },
+            {QStringLiteral("-s"), QStringLiteral("-k"), QStringLiteral("--key"), key,
+             QStringLiteral("--pubkey"), key + QStringLiteral(".pub"), QStringLiteral("-T"), file,
+             QStringLiteral("sftp://root@127.0.0.1:%1%2/curl.bin")
+                 .arg(server.port)
+                 .arg(target.path())});
     }
-    const double mb = double(size) / (1024 * 1024) * double(state.iterations());
-    state.counters["client_MiB/s"] = mb / clientSeconds;
-    state.counters["curl_MiB/s"] = mb / curlSeconds;
-    state.counters["client/curl"] = curlSeconds / clientSeconds;
+    race.report();
 }
 BENCHMARK(BM_SftpUpload50MBBesideCurl)->Unit(benchmark::kSecond)->Iterations(5)->UseRealTime();
 
