@@ -4,7 +4,8 @@
 
 #include <QRegularExpression>
 #include <QTimeZone>
-#include <limits>
+#include <QtNumeric>
+#include <cstdint>
 
 namespace FtpListParsers {
 namespace detail {
@@ -26,14 +27,39 @@ QList<Token> tokenize(QStringView line)
     return tokens;
 }
 
+// The twelve names as "jan" packed into one number each.
+static constexpr std::uint32_t packedMonth(const char (&name)[4])
+{
+    return std::uint32_t(name[0]) << 16 | std::uint32_t(name[1]) << 8 | std::uint32_t(name[2]);
+}
+
+static constexpr std::uint32_t kMonthKeys[] = {
+    packedMonth("jan"), packedMonth("feb"), packedMonth("mar"), packedMonth("apr"),
+    packedMonth("may"), packedMonth("jun"), packedMonth("jul"), packedMonth("aug"),
+    packedMonth("sep"), packedMonth("oct"), packedMonth("nov"), packedMonth("dec")};
+
 int monthFromName(QStringView name)
 {
-    static const char* const names[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                        "jul", "aug", "sep", "oct", "nov", "dec"};
     if (name.size() != 3)
         return 0;
+    const char16_t a = name[0].unicode(), b = name[1].unicode(), c = name[2].unicode();
+    if ((a | b | c) >= 0x80) {
+        // Case folding maps a few letters outside ASCII onto ASCII ones (the
+        // long s onto "s"), so those go the slow way.
+        static const char* const names[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                            "jul", "aug", "sep", "oct", "nov", "dec"};
+        for (int m = 0; m < 12; ++m) {
+            if (name.compare(QLatin1StringView(names[m]), Qt::CaseInsensitive) == 0)
+                return m + 1;
+        }
+        return 0;
+    }
+    const auto lower = [](char16_t ch) {
+        return std::uint32_t(ch >= u'A' && ch <= u'Z' ? ch + (u'a' - u'A') : ch);
+    };
+    const std::uint32_t key = lower(a) << 16 | lower(b) << 8 | lower(c);
     for (int m = 0; m < 12; ++m) {
-        if (name.compare(QLatin1StringView(names[m]), Qt::CaseInsensitive) == 0)
+        if (kMonthKeys[m] == key)
             return m + 1;
     }
     return 0;
@@ -50,6 +76,17 @@ bool allDigits(QStringView text)
     return true;
 }
 
+std::optional<qint64> digitsValue(QStringView digits)
+{
+    qint64 value = 0;
+    for (QChar c : digits) {
+        if (qMulOverflow(value, qint64(10), &value) ||
+            qAddOverflow(value, qint64(c.unicode() - u'0'), &value))
+            return std::nullopt;
+    }
+    return value;
+}
+
 int fullYear(int year)
 {
     if (year < 70)
@@ -59,74 +96,87 @@ int fullYear(int year)
     return year;
 }
 
-// The context's zone offset, unless it is none a real zone can have.
-static std::optional<int> usableOffset(const ListParseContext& context)
+// The offset, unless it is none a real zone can have.
+static std::optional<int> usableOffset(std::optional<int> offset)
 {
-    const auto offset = context.serverUtcOffsetMinutes;
     constexpr int limit = FtpListParsers::kMaxServerUtcOffsetMinutes;
     if (offset && *offset >= -limit && *offset <= limit)
         return offset;
     return std::nullopt;
 }
 
-QDateTime serverTime(QDate date, QTime time, const ListParseContext& context)
+LineContext::LineContext(const ListParseContext& context)
+    : ListParseContext(context), usableOffsetMinutes(usableOffset(serverUtcOffsetMinutes))
+{
+    // Yearless dates are compared as wall-clock times on the server's clock.
+    QDateTime wall = now.toTimeZone(localZone);
+    if (usableOffsetMinutes)
+        wall = now.toUTC().addSecs(qint64(*usableOffsetMinutes) * 60);
+    latestDate = wall.date().addDays(1);
+    latestMsecs = wall.time().msecsSinceStartOfDay();
+}
+
+static constexpr qint64 kMsecsPerDay = 24 * 60 * 60 * 1000;
+
+QDateTime serverTime(QDate date, QTime time, const LineContext& context)
 {
     if (!date.isValid())
         return {};
-    if (const auto offset = usableOffset(context))
-        return QDateTime(date, time, Qt::UTC)
-            .addSecs(-qint64(*offset) * 60)
-            .toTimeZone(context.localZone);
+    if (const auto offset = context.usableOffsetMinutes) {
+        if (!time.isValid()) // QDateTime takes it as midnight
+            time = QTime(0, 0);
+        const qint64 utcMsecs =
+            (date.toJulianDay() - QDate(1970, 1, 1).toJulianDay()) * kMsecsPerDay +
+            time.msecsSinceStartOfDay() - qint64(*offset) * 60 * 1000;
+        return QDateTime::fromMSecsSinceEpoch(utcMsecs, context.localZone);
+    }
     return QDateTime(date, time, context.localZone);
 }
 
-QDateTime utcTime(const QDateTime& utc, const ListParseContext& context)
+QDateTime utcTime(const QDateTime& utc, const LineContext& context)
 {
     return utc.isValid() ? utc.toTimeZone(context.localZone) : QDateTime();
 }
 
-QDateTime yearlessTime(int month, int day, QTime time, const ListParseContext& context)
+QDateTime yearlessTime(int month, int day, QTime time, const LineContext& context)
 {
-    // Compared as wall-clock times, so that a listing costs no time-zone
-    // lookup per line beyond the one that makes the result; "now" is
-    // converted once per listing.
-    thread_local qint64 cachedNowMsecs = std::numeric_limits<qint64>::min();
-    thread_local std::optional<int> cachedOffset;
-    thread_local QTimeZone cachedZone;
-    thread_local QDateTime latestAllowed;
-    if (context.now.toMSecsSinceEpoch() != cachedNowMsecs ||
-        context.serverUtcOffsetMinutes != cachedOffset || context.localZone != cachedZone) {
-        cachedNowMsecs = context.now.toMSecsSinceEpoch();
-        cachedOffset = context.serverUtcOffsetMinutes;
-        cachedZone = context.localZone;
-        QDateTime wall = context.now.toTimeZone(context.localZone);
-        if (const auto offset = usableOffset(context))
-            wall = context.now.toUTC().addSecs(qint64(*offset) * 60);
-        latestAllowed = QDateTime(wall.date(), wall.time(), Qt::UTC).addDays(1);
-    }
-    int year = latestAllowed.date().year();
+    const int year = context.latestDate.year();
+    const int msecs = time.isValid() ? time.msecsSinceStartOfDay() : 0;
     QDate date(year, month, day);
-    if (!date.isValid() || QDateTime(date, time, Qt::UTC) > latestAllowed)
+    if (!date.isValid() || date > context.latestDate ||
+        (date == context.latestDate && msecs > context.latestMsecs))
         date = QDate(year - 1, month, day);
     return serverTime(date, time, context);
 }
 
 QTime parseClock(QStringView text)
 {
-    const auto parts = text.split(u':');
-    if (parts.size() < 2 || parts.size() > 3)
-        return {};
-    for (const auto& p : parts) {
-        if (!allDigits(p) || p.size() > 2)
+    // "H:M", "HH:MM:SS": two or three fields of one or two digits.
+    int fields[3] = {0, 0, 0};
+    int count = 0;
+    int digits = 0;
+    for (QChar c : text) {
+        if (c == u':') {
+            if (digits == 0 || count == 2)
+                return {};
+            ++count;
+            digits = 0;
+        } else if (c >= u'0' && c <= u'9' && digits < 2) {
+            fields[count] = fields[count] * 10 + (c.unicode() - u'0');
+            ++digits;
+        } else {
             return {};
+        }
     }
-    return QTime(parts[0].toInt(), parts[1].toInt(), parts.size() == 3 ? parts[2].toInt() : 0);
+    if (digits == 0 || count == 0)
+        return {};
+    return QTime(fields[0], fields[1], fields[2]);
 }
 
 // RFC 3659 facts: "fact=value;...; name". Fact names are case-insensitive;
 // the name follows the single blank after the last ";" and may itself hold
 // blanks and semicolons, so only the first blank splits.
-LineResult parseMlstLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseMlstLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     const qsizetype blank = line.indexOf(u' ');
     if (blank <= 0 || line[blank - 1] != u';')
@@ -171,117 +221,11 @@ LineResult parseMlstLine(QStringView line, const ListParseContext& context, TIdF
     return LineResult::Entry;
 }
 
-static bool isPermissionToken(QStringView t)
-{
-    if (t.size() < 10 || t.size() > 11)
-        return false;
-    if (!QStringView(u"-dlbcpsD").contains(t[0]))
-        return false;
-    for (qsizetype i = 1; i < 10; ++i) {
-        if (!QStringView(u"rwxsStTlL-").contains(t[i]))
-            return false;
-    }
-    return t.size() == 10 || QStringView(u"+@.").contains(t[10]);
-}
-
-static TIdDirItemType unixItemType(QChar c)
-{
-    switch (c.unicode()) {
-    case 'd':
-        return ditDirectory;
-    case 'l':
-        return ditSymbolicLink;
-    case 'b':
-        return ditBlockDev;
-    case 'c':
-        return ditCharDev;
-    case 'p':
-        return ditFIFO;
-    case 's':
-        return ditSocket;
-    default:
-        return ditFile;
-    }
-}
-
-// Unix "ls -l": the group column may be missing and owners may be numbers,
-// so columns are not counted from the left; the date (month name, or an ISO
-// date) anchors the line instead, the size stands before it (or "major,
-// minor" for device files) and the name is everything after the time or year.
-LineResult parseUnixLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
-{
-    if (line.startsWith(u"total ", Qt::CaseInsensitive))
-        return LineResult::Skip;
-    const QList<Token> t = tokenize(line);
-    if (t.size() < 6 || !isPermissionToken(t[0].text))
-        return LineResult::NoMatch;
-    item = {};
-    item.ItemType = unixItemType(t[0].text[0]);
-    qsizetype dateAt = -1;
-    qsizetype nameStart = -1;
-    for (qsizetype i = 2; i + 2 < t.size(); ++i) {
-        const int month = monthFromName(t[i].text);
-        if (month && allDigits(t[i + 1].text) && t[i + 1].text.size() <= 2) {
-            const int day = t[i + 1].text.toInt();
-            const QStringView when = t[i + 2].text;
-            if (when.contains(u':')) {
-                const QTime time = parseClock(when);
-                if (!time.isValid())
-                    continue;
-                item.ModifiedDate = yearlessTime(month, day, time, context);
-            } else if (allDigits(when) && when.size() == 4) {
-                item.ModifiedDate =
-                    serverTime(QDate(when.toInt(), month, day), QTime(0, 0), context);
-            } else {
-                continue;
-            }
-            dateAt = i;
-            nameStart = t[i + 2].end + 1;
-            break;
-        }
-        // ls --time-style=long-iso: "2024-01-16 18:53".
-        const QStringView d = t[i].text;
-        if (d.size() != 10 || d[4] != u'-' || d[7] != u'-')
-            continue;
-        const QDate iso(d.first(4).toInt(), d.sliced(5, 2).toInt(), d.sliced(8, 2).toInt());
-        const QTime isoTime = parseClock(t[i + 1].text);
-        if (iso.isValid() && isoTime.isValid()) {
-            item.ModifiedDate = serverTime(iso, isoTime, context);
-            dateAt = i;
-            nameStart = t[i + 1].end + 1;
-            break;
-        }
-    }
-    if (dateAt < 0 || nameStart >= line.size())
-        return LineResult::NoMatch;
-    const QStringView sizeText = t[dateAt - 1].text;
-    if (item.ItemType == ditBlockDev || item.ItemType == ditCharDev) {
-        item.Size = 0; // "major, minor" or "major,minor" stands where the size would
-    } else if (allDigits(sizeText)) {
-        item.Size = sizeText.toLongLong();
-    } else {
-        return LineResult::NoMatch;
-    }
-    QStringView name = line.sliced(nameStart);
-    if (item.ItemType == ditSymbolicLink) {
-        const qsizetype arrow = name.indexOf(u" -> ");
-        if (arrow > 0) {
-            if (name.endsWith(u'/'))
-                item.ItemType = ditSymbolicLinkDir;
-            name = name.first(arrow);
-        }
-    }
-    if (name == u"." || name == u"..")
-        return LineResult::Skip;
-    item.FileName = name.toString();
-    return LineResult::Entry;
-}
-
 // Windows / IIS "MS-DOS" style: "01-16-24  06:53PM  <DIR>  name". Month and
 // day order is the server's choice; IIS always writes month first. Years may
 // have two or four digits, times 12- or 24-hour. The name is padded from the
 // size column by several blanks, so leading blanks of a name are lost.
-LineResult parseDosLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseDosLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     const QList<Token> t = tokenize(line);
     if (t.size() < 4)
@@ -338,7 +282,7 @@ LineResult parseDosLine(QStringView line, const ListParseContext& context, TIdFT
 // EPLF (Bernstein): "+facts,\tname". Facts are comma-separated, each one
 // letter plus value; "/" marks a folder, "r" a file, "s" the size, "m" the
 // UTC time in seconds since 1970. Unknown facts are ignored by design.
-LineResult parseEplfLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseEplfLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     if (!line.startsWith(u'+'))
         return LineResult::NoMatch;
@@ -377,7 +321,7 @@ LineResult parseEplfLine(QStringView line, const ListParseContext& context, TIdF
 // Bare names (NLST, or servers that answer LIST with names only). Anything
 // can be a name, so this family comes last and refuses lines that look like
 // columns (runs of blanks, tabs, control characters, leading blanks).
-LineResult parseBareNameLine(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+LineResult parseBareNameLine(QStringView line, const LineContext&, TIdFTPListItem& item)
 {
     if (line.isEmpty() || line[0].isSpace() || line.back().isSpace() || line.contains(u"  "))
         return LineResult::NoMatch;
@@ -430,12 +374,14 @@ static const Family families[] = {
 };
 
 static std::optional<TIdFTPListItems> tryFamily(const Family& family, const QStringList& input,
-                                                const ListParseContext& context)
+                                                const LineContext& context)
 {
     const QStringList lines = family.prepare ? family.prepare(input) : input;
     TIdFTPListItems items;
     qsizetype misses = 0;
+    qsizetype left = lines.size();
     for (const QString& line : lines) {
+        --left;
         TIdFTPListItem item;
         switch (family.parse(line, context, item)) {
         case LineResult::Entry:
@@ -445,6 +391,11 @@ static std::optional<TIdFTPListItems> tryFamily(const Family& family, const QStr
             break;
         case LineResult::NoMatch:
             ++misses;
+            // Give up once the lines left cannot outweigh the misses: a long
+            // listing of another family then costs the earlier families
+            // only half of its lines.
+            if (misses >= items.size() + left || !family.tolerant)
+                return std::nullopt;
             break;
         }
     }
@@ -468,8 +419,9 @@ QStringList splitLines(const QByteArray& data, bool utf8)
     return lines;
 }
 
-TIdFTPListItems parseMlsd(const QStringList& lines, const ListParseContext& context)
+TIdFTPListItems parseMlsd(const QStringList& lines, const ListParseContext& listContext)
 {
+    const detail::LineContext context(listContext);
     TIdFTPListItems items;
     for (const QString& line : lines) {
         TIdFTPListItem item;
@@ -479,9 +431,10 @@ TIdFTPListItems parseMlsd(const QStringList& lines, const ListParseContext& cont
     return items;
 }
 
-TIdFTPListItems parseList(const QStringList& lines, const ListParseContext& context,
+TIdFTPListItems parseList(const QStringList& lines, const ListParseContext& listContext,
                           QString* familyName)
 {
+    const detail::LineContext context(listContext);
     for (const auto& family : detail::families) {
         if (auto items = detail::tryFamily(family, lines, context)) {
             if (familyName)

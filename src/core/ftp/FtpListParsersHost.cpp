@@ -9,7 +9,7 @@ namespace FtpListParsers::detail {
 // VMS: "NAME.EXT;version  used/allocated  16-NOV-2023 12:34:56  [owner]
 // (protection)". Sizes are in 512-byte blocks; a folder is a ".DIR" file.
 // A long name pushes the rest of the line onto the next one.
-LineResult parseVmsLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseVmsLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     if (line.startsWith(u"Directory ") || line.startsWith(u"Total of ") ||
         line.startsWith(u"Grand total "))
@@ -57,7 +57,7 @@ QStringList joinVmsLines(const QStringList& lines)
 // OS/2: "  36611  A  04-23-103  10:57  OS2KRNL": size first, then attribute
 // words ("DIR" marks a folder), a month-first date whose year may be
 // "year - 1900", a 24-hour time and the name. Unlike DOS the size leads.
-LineResult parseOs2Line(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseOs2Line(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     static const QRegularExpression re(QStringLiteral(
         R"(^\s*(\d+)\s+((?:[A-Z]+\s+)*)(\d{1,2})-(\d{1,2})-(\d{2,3}|\d{4})\s+(\d{1,2}:\d{2})\s+(\S.*)$)"));
@@ -82,7 +82,7 @@ LineResult parseOs2Line(QStringView line, const ListParseContext& context, TIdFT
 // Novell Netware: "d [RWCEAFMS] owner  size  Jan 16 18:53  name". The
 // rights in brackets replace the Unix mode, the first column is "d" or
 // "-"; Print Services for Unix writes the bracket right after it.
-LineResult parseNetwareLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseNetwareLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     static const QRegularExpression re(QStringLiteral(
         R"(^([d-])\s*\[[A-Z-]+\]\s+(\S+)\s+(\d+)\s+([A-Za-z]{3})\s+(\d{1,2})\s+(\d{1,2}:\d{2}|\d{4})\s+(\S.*)$)"));
@@ -109,7 +109,7 @@ LineResult parseNetwareLine(QStringView line, const ListParseContext& context, T
 // Data set names are qualified names, not paths; a partitioned data set (PO)
 // behaves as a folder of members. Migrated or unmounted data sets show only
 // part of the columns. Sizes are in tracks, so no byte size is given.
-LineResult parseMvsLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseMvsLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     if (line.startsWith(u"Volume Unit"))
         return LineResult::Skip;
@@ -141,7 +141,7 @@ LineResult parseMvsLine(QStringView line, const ListParseContext& context, TIdFT
 
 // MVS partitioned data set members: " Name VV.MM Created Changed Size Init
 // Mod Id". "Size" counts records, not bytes, so it is not taken as one.
-LineResult parseMvsPdsLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseMvsPdsLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     const QList<Token> t = tokenize(line);
     if (!t.isEmpty() && t[0].text == u"Name" && line.contains(u"VV.MM"))
@@ -163,7 +163,7 @@ LineResult parseMvsPdsLine(QStringView line, const ListParseContext& context, TI
 // the job's date format, so month-first and day-first both occur: a first
 // number above 12 means day-first. A name ending in "/" is a folder (*DIR,
 // *LIB, *FILE); members (*MEM) come without size columns.
-LineResult parseAs400Line(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseAs400Line(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     const QList<Token> t = tokenize(line);
     item = {};

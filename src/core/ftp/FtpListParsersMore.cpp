@@ -12,7 +12,7 @@ namespace FtpListParsers::detail {
 // The leading index and the four-letter mode look like neither Unix nor
 // DOS; the time carries its own UTC offset, so SITE ZONE does not apply.
 // Files written before the clock was set show "<no date>".
-LineResult parseCiscoLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseCiscoLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     if (line.startsWith(u"Directory of ") ||
         (line.contains(u"bytes total") && line.contains(u"free")))
@@ -45,7 +45,7 @@ LineResult parseCiscoLine(QStringView line, const ListParseContext& context, TId
 // DIR and dashes for the record columns. Only fixed-length records give an
 // exact byte size (records x length); variable ones give none. Older
 // servers date "6/15/23".
-LineResult parseVmCmsLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseVmCmsLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     static const QRegularExpression re(QStringLiteral(
         R"(^(\S+)\s+(\S+)\s+([FV-])\s+(\d+|-)\s+(\d+|-)\s+(\d+|-)\s+(?:(\d{4})-(\d{2})-(\d{2})|(\d{1,2})/(\d{1,2})/(\d{2}))\s+(\d{1,2}:\d{2}:\d{2})(?:\s+\S+)?\s*$)"));
@@ -80,7 +80,7 @@ LineResult parseVmCmsLine(QStringView line, const ListParseContext& context, TId
 // blocks), the file organisation and a "yy-mm-dd hh:mm:ss" date; folder
 // lines leave the organisation out and link lines the block count too, so
 // the line itself says which section it belongs to.
-LineResult parseVosLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseVosLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     static const QRegularExpression header(QStringLiteral(R"(^(Files|Dirs|Links):\s+\d+)"));
     if (header.match(line).hasMatch())
@@ -116,7 +116,7 @@ LineResult parseVosLine(QStringView line, const ListParseContext& context, TIdFT
 // Wind River VxWorks: "   41984    OCT-10-2023  13:45:28   vxWorks.st",
 // folders marked by a trailing "<DIR>" instead of a mode. The month-name
 // date with dashes is what sets it apart from DOS-style listings.
-LineResult parseVxWorksLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseVxWorksLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     const QStringView trimmed = line.trimmed();
     if (trimmed.startsWith(u"size ") || trimmed.startsWith(u"----"))
@@ -147,7 +147,7 @@ LineResult parseVxWorksLine(QStringView line, const ListParseContext& context, T
 // Owner as group.user, a "yy/mm/dd hhmm" date without a colon, the
 // eight attribute letters, then sector and byte count in hexadecimal; a
 // decimal reading of the size would be silently wrong.
-LineResult parseOs9Line(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseOs9Line(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     const QStringView trimmed = line.trimmed();
     if (trimmed.startsWith(u"Owner ") || trimmed.startsWith(u"---") ||
@@ -175,7 +175,7 @@ LineResult parseOs9Line(QStringView line, const ListParseContext& context, TIdFT
 // "NUNU" 255,255". File code, end-of-file in bytes, a day-first date, the
 // quoted RWEP security string and "group,user" owner. A code ending in "O"
 // marks a file open at listing time. Guardian subvolumes hold no folders.
-LineResult parseTandemLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseTandemLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     if (line.startsWith(u"File ") && line.contains(u"RWEP"))
         return LineResult::Skip;
@@ -200,7 +200,7 @@ LineResult parseTandemLine(QStringView line, const ListParseContext& context, TI
 // the record size is in words (W, 2 bytes) or bytes (B) and EOF counts
 // records, so only fixed-length files (type F..) give an exact byte size.
 // The file code column is blank for ordinary files.
-LineResult parseMpeLine(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+LineResult parseMpeLine(QStringView line, const LineContext&, TIdFTPListItem& item)
 {
     if (line.startsWith(u"ACCOUNT=") || line.startsWith(u"PATH=") ||
         line.startsWith(u"FILENAME ") || line.trimmed().startsWith(u"SIZE "))
@@ -222,8 +222,7 @@ LineResult parseMpeLine(QStringView line, const ListParseContext&, TIdFTPListIte
 // SuperTCP: "DESIGN1.DOC   11264   05-11-95   14:20", folders "<DIR>" in the
 // size column. Unlike IIS the name comes first and the date is at the
 // end, and the 24-hour time has no AM/PM (which PC-NFSD's has).
-LineResult parseSuperTcpLine(QStringView line, const ListParseContext& context,
-                             TIdFTPListItem& item)
+LineResult parseSuperTcpLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     static const QRegularExpression re(QStringLiteral(
         R"(^(\S+)\s+(<DIR>|\d+)\s+(\d{1,2})-(\d{1,2})-(\d{2}|\d{4})\s+(\d{1,2}:\d{2})\s*$)"));
@@ -250,7 +249,7 @@ LineResult parseSuperTcpLine(QStringView line, const ListParseContext& context,
 // PC-NFSD: the MS-DOS "dir" layout, "FEED     XML      1234  01-16-24
 // 6:53p". Name and extension stand in separate columns (8.3 names hold no
 // blanks), the time is 12-hour with a bare "a"/"p".
-LineResult parsePcNfsdLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parsePcNfsdLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     if (line.startsWith(u" Volume ") || line.startsWith(u" Directory of ") ||
         line.contains(u" file(s) ") || line.contains(u" bytes free"))
@@ -288,7 +287,7 @@ LineResult parsePcNfsdLine(QStringView line, const ListParseContext& context, TI
 // KA9Q NOS: "autoexec.net   1,289  10:36  6/28/93". The time stands before
 // the month-first date, folders end in "/" and have no size; the
 // "files. ... bytes free" footer names no entry.
-LineResult parseKa9qLine(QStringView line, const ListParseContext& context, TIdFTPListItem& item)
+LineResult parseKa9qLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
     if (line.contains(u" bytes free"))
         return LineResult::Skip;
@@ -318,7 +317,7 @@ LineResult parseKa9qLine(QStringView line, const ListParseContext& context, TIdF
 // header. Without the digits of the generation these are bare names, so
 // only upper-case names with a numeric generation are taken; the
 // generation is dropped (as VMS versions are) and type DIRECTORY is a folder.
-LineResult parseTops20Line(QStringView line, const ListParseContext&, TIdFTPListItem& item)
+LineResult parseTops20Line(QStringView line, const LineContext&, TIdFTPListItem& item)
 {
     static const QRegularExpression header(QStringLiteral(R"(^[A-Z0-9]+:<[^>]+>$)"));
     if (header.match(line).hasMatch())
@@ -338,13 +337,37 @@ LineResult parseTops20Line(QStringView line, const ListParseContext&, TIdFTPList
     return LineResult::Entry;
 }
 
+static bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// What a Distinct line needs before its expression runs: the mode, then
+// blanks and digits up to a word of three letters. Most Unix lines fail it
+// at the owner, without the cost of a match.
+static bool mayBeDistinctLine(QStringView line)
+{
+    if (line.size() < 14 || (line[0] != u'd' && line[0] != u'-'))
+        return false;
+    qsizetype at = 10;
+    while (at < line.size() && !isAsciiLetter(line[at])) {
+        const char16_t c = line[at].unicode();
+        if (!(c == u' ' || (c >= u'\t' && c <= u'\r') || (c >= u'0' && c <= u'9')))
+            return false;
+        ++at;
+    }
+    return at + 3 < line.size() && isAsciiLetter(line[at + 1]) && isAsciiLetter(line[at + 2]) &&
+           !isAsciiLetter(line[at + 3]);
+}
+
 // Distinct TCP/IP: a Unix mode, then straight to the size and a date with
 // both year and time, "-r-xr-xr-x  7680 Oct 21 1999 08:24 name". No link
 // count or owner, so the Unix parser would take the time for part of the
 // name; tried before it, and only with the year and time both present.
-LineResult parseDistinctLine(QStringView line, const ListParseContext& context,
-                             TIdFTPListItem& item)
+LineResult parseDistinctLine(QStringView line, const LineContext& context, TIdFTPListItem& item)
 {
+    if (!mayBeDistinctLine(line))
+        return LineResult::NoMatch;
     static const QRegularExpression re(QStringLiteral(
         R"(^([d-])[rwx-]{9}\s+(\d+)\s+([A-Za-z]{3})\s+(\d{1,2})\s+(\d{4})\s+(\d{1,2}:\d{2})\s+(\S.*)$)"));
     const auto m = re.match(line);

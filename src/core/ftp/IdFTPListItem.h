@@ -30,4 +30,7 @@ public:
     bool operator==(const TIdFTPListItem&) const = default;
 };
 
+// Its members are relocatable, so a growing listing moves entries as bytes.
+Q_DECLARE_TYPEINFO(TIdFTPListItem, Q_RELOCATABLE_TYPE);
+
 using TIdFTPListItems = QList<TIdFTPListItem>;
