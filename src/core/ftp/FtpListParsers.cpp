@@ -5,7 +5,9 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 #include <QtNumeric>
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 namespace FtpListParsers {
 namespace detail {
@@ -105,6 +107,15 @@ static std::optional<int> usableOffset(std::optional<int> offset)
     return std::nullopt;
 }
 
+static constexpr qint64 kMsecsPerDay = 24 * 60 * 60 * 1000;
+
+// Milliseconds from 1970 to a wall-clock date and time, as if it were UTC.
+static qint64 wallMsecs(QDate date, QTime time)
+{
+    return (date.toJulianDay() - QDate(1970, 1, 1).toJulianDay()) * kMsecsPerDay +
+           time.msecsSinceStartOfDay();
+}
+
 LineContext::LineContext(const ListParseContext& context)
     : ListParseContext(context), usableOffsetMinutes(usableOffset(serverUtcOffsetMinutes))
 {
@@ -113,10 +124,49 @@ LineContext::LineContext(const ListParseContext& context)
     if (usableOffsetMinutes)
         wall = now.toUTC().addSecs(qint64(*usableOffsetMinutes) * 60);
     latestDate = wall.date().addDays(1);
+    latestYear = latestDate.year();
     latestMsecs = wall.time().msecsSinceStartOfDay();
 }
 
-static constexpr qint64 kMsecsPerDay = 24 * 60 * 60 * 1000;
+// Zone offsets lie within about a day of UTC, so two instants with the same
+// wall-clock time are at most about two days apart: a time this far from any
+// transition has exactly one.
+static constexpr qint64 kTransitionMargin = 3 * kMsecsPerDay;
+// Listings spanning decades of daylight saving time fall back to QDateTime
+// beyond this many spans rather than search a long list per line.
+static constexpr qsizetype kMaxOffsetSpans = 32;
+
+std::optional<qint64> LineContext::utcOfWallTime(qint64 wall) const
+{
+    for (const OffsetSpan& span : m_spans) {
+        const qint64 utc = wall - span.offsetMsecs;
+        if (utc >= span.from && utc < span.to)
+            return utc;
+    }
+    if (m_spans.size() >= kMaxOffsetSpans || !localZone.isValid())
+        return std::nullopt;
+    const auto utcAt = [](qint64 msecs) { return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC); };
+    // An instant near the one sought; its span is the candidate.
+    const QDateTime near = utcAt(wall - qint64(localZone.offsetFromUtc(utcAt(wall))) * 1000);
+    const int offset = localZone.offsetFromUtc(near);
+    const QTimeZone::OffsetData before = localZone.previousTransition(near);
+    if (before.atUtc.isValid() && before.offsetFromUtc != offset)
+        return std::nullopt; // `near` is a transition itself
+    const QTimeZone::OffsetData after = localZone.nextTransition(near);
+    // QDateTime gives times before 1970 the zone's standard offset.
+    OffsetSpan span{kTransitionMargin, std::numeric_limits<qint64>::max(), qint64(offset) * 1000};
+    if (before.atUtc.isValid())
+        span.from = std::max(span.from, before.atUtc.toMSecsSinceEpoch() + kTransitionMargin);
+    if (after.atUtc.isValid())
+        span.to = after.atUtc.toMSecsSinceEpoch() - kTransitionMargin;
+    if (span.from >= span.to)
+        return std::nullopt;
+    m_spans.append(span);
+    const qint64 utc = wall - span.offsetMsecs;
+    if (utc >= span.from && utc < span.to)
+        return utc;
+    return std::nullopt;
+}
 
 QDateTime serverTime(QDate date, QTime time, const LineContext& context)
 {
@@ -125,10 +175,12 @@ QDateTime serverTime(QDate date, QTime time, const LineContext& context)
     if (const auto offset = context.usableOffsetMinutes) {
         if (!time.isValid()) // QDateTime takes it as midnight
             time = QTime(0, 0);
-        const qint64 utcMsecs =
-            (date.toJulianDay() - QDate(1970, 1, 1).toJulianDay()) * kMsecsPerDay +
-            time.msecsSinceStartOfDay() - qint64(*offset) * 60 * 1000;
-        return QDateTime::fromMSecsSinceEpoch(utcMsecs, context.localZone);
+        return QDateTime::fromMSecsSinceEpoch(wallMsecs(date, time) - qint64(*offset) * 60 * 1000,
+                                              context.localZone);
+    }
+    if (time.isValid()) {
+        if (const auto utc = context.utcOfWallTime(wallMsecs(date, time)))
+            return QDateTime::fromMSecsSinceEpoch(*utc, context.localZone);
     }
     return QDateTime(date, time, context.localZone);
 }
@@ -140,7 +192,7 @@ QDateTime utcTime(const QDateTime& utc, const LineContext& context)
 
 QDateTime yearlessTime(int month, int day, QTime time, const LineContext& context)
 {
-    const int year = context.latestDate.year();
+    const int year = context.latestYear;
     const int msecs = time.isValid() ? time.msecsSinceStartOfDay() : 0;
     QDate date(year, month, day);
     if (!date.isValid() || date > context.latestDate ||

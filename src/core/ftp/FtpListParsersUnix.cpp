@@ -4,19 +4,25 @@
 
 #include "FtpListParsers_p.h"
 
+#include <cstring>
+
 namespace FtpListParsers::detail {
+
+// Whether c is one of the ASCII characters in set.
+static bool isOneOf(QChar c, const char* set)
+{
+    return c.unicode() != 0 && c.unicode() < 0x80 && std::strchr(set, char(c.unicode()));
+}
 
 static bool isPermissionToken(QStringView t)
 {
-    if (t.size() < 10 || t.size() > 11)
-        return false;
-    if (!QStringView(u"-dlbcpsD").contains(t[0]))
+    if (t.size() < 10 || t.size() > 11 || !isOneOf(t[0], "-dlbcpsD"))
         return false;
     for (qsizetype i = 1; i < 10; ++i) {
-        if (!QStringView(u"rwxsStTlL-").contains(t[i]))
+        if (!isOneOf(t[i], "rwxsStTlL-"))
             return false;
     }
-    return t.size() == 10 || QStringView(u"+@.").contains(t[10]);
+    return t.size() == 10 || isOneOf(t[10], "+@.");
 }
 
 static TIdDirItemType unixItemType(QChar c)

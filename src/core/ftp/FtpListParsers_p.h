@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QStringView>
+#include <QVarLengthArray>
 
 namespace FtpListParsers::detail {
 
@@ -22,9 +23,27 @@ enum class LineResult {
 struct LineContext : ListParseContext
 {
     explicit LineContext(const ListParseContext& context);
+
+    // The UTC time (ms since 1970) of a wall-clock time in localZone, worked
+    // out from a cached offset where the zone keeps one offset for days
+    // around it; nothing near a transition or before 1970, where QDateTime
+    // must decide.
+    std::optional<qint64> utcOfWallTime(qint64 wallMsecs) const;
+
     std::optional<int> usableOffsetMinutes; // SITE ZONE, unless no real zone has it
     QDate latestDate;                       // "now" plus a day, on the server's clock
-    int latestMsecs = 0;                    // time of day of latestDate
+    int latestYear = 0;
+    int latestMsecs = 0; // time of day of latestDate
+
+private:
+    // UTC times from..to (ms) that share one offset from UTC.
+    struct OffsetSpan
+    {
+        qint64 from;
+        qint64 to;
+        qint64 offsetMsecs;
+    };
+    mutable QVarLengthArray<OffsetSpan, 8> m_spans;
 };
 
 using LineParser = LineResult (*)(QStringView line, const LineContext& context,
