@@ -143,7 +143,11 @@ std::optional<qint64> LineContext::utcOfWallTime(qint64 wall) const
         if (utc >= span.from && utc < span.to)
             return utc;
     }
-    if (m_spans.size() >= kMaxOffsetSpans || !localZone.isValid())
+    // QDateTime gives times before 1970 the zone's standard offset; they and
+    // times near a transition are left to it, without a span.
+    constexpr qint64 kMaxZoneOffset = kMsecsPerDay;
+    if (m_spans.size() >= kMaxOffsetSpans || !localZone.isValid() ||
+        wall < kTransitionMargin + kMaxZoneOffset)
         return std::nullopt;
     const auto utcAt = [](qint64 msecs) { return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC); };
     // An instant near the one sought; its span is the candidate.
@@ -153,19 +157,16 @@ std::optional<qint64> LineContext::utcOfWallTime(qint64 wall) const
     if (before.atUtc.isValid() && before.offsetFromUtc != offset)
         return std::nullopt; // `near` is a transition itself
     const QTimeZone::OffsetData after = localZone.nextTransition(near);
-    // QDateTime gives times before 1970 the zone's standard offset.
     OffsetSpan span{kTransitionMargin, std::numeric_limits<qint64>::max(), qint64(offset) * 1000};
     if (before.atUtc.isValid())
         span.from = std::max(span.from, before.atUtc.toMSecsSinceEpoch() + kTransitionMargin);
     if (after.atUtc.isValid())
         span.to = after.atUtc.toMSecsSinceEpoch() - kTransitionMargin;
-    if (span.from >= span.to)
+    const qint64 utc = wall - span.offsetMsecs;
+    if (utc < span.from || utc >= span.to)
         return std::nullopt;
     m_spans.append(span);
-    const qint64 utc = wall - span.offsetMsecs;
-    if (utc >= span.from && utc < span.to)
-        return utc;
-    return std::nullopt;
+    return utc;
 }
 
 QDateTime serverTime(QDate date, QTime time, const LineContext& context)
