@@ -3,6 +3,7 @@
 #include "ftp/RemoteSession.h"
 #include "platform/BooleanText.h"
 #include "platform/RegionalSettings.h"
+#include "platform/XmlStream.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -56,7 +57,8 @@ ChannelValue decodeValue(SettingKind kind, const QString& text)
     }
 }
 
-void readDocument(XmlDocument& xml, FeedDocument& document)
+// Reads the settings; returns the entry list's element (null when missing).
+XmlNode readSettings(const XmlDocument& xml, FeedDocument& document)
 {
     const XmlNode root = xml.documentElement();
     const XmlNode fileInfo = root.findChild("FileInfo");
@@ -76,7 +78,12 @@ void readDocument(XmlDocument& xml, FeedDocument& document)
             absentLater ? QString::fromLatin1(s.defaultText) : ReadElementText(element);
         document.setValue(i, decodeValue(s.kind, text));
     }
+    return itemList;
+}
 
+void readDocument(XmlDocument& xml, FeedDocument& document)
+{
+    const XmlNode itemList = readSettings(xml, document);
     if (!itemList)
         throw ProjectFileError(QStringLiteral("ItemList fehlt"));
     for (XmlNode child = itemList.firstChild(); child; child = child.nextSibling()) {
@@ -105,7 +112,71 @@ FeedDocument readProject(const std::function<void(XmlDocument&)>& parse)
     return document;
 }
 
+// The streamed read: the head holds every setting (nothing but end tags
+// follows the entry list), and its entry list must be the one the whole
+// read takes, the first under the first FileContent.
+bool streamProject(XmlChunkReader& reader,
+                   const std::function<void(const FeedDocument&)>& onChannel,
+                   const std::function<void(const TNewsEntry&)>& onEntry)
+{
+    FeedDocument channel;
+    {
+        XmlDocument head;
+        try {
+            reader.readHead(head);
+            const XmlNode itemList = readSettings(head, channel);
+            const XmlNode content = head.documentElement().findChild("FileContent");
+            if (!itemList || itemList.firstChild() || itemList.nextSibling() ||
+                content.nextSibling())
+                return false;
+        } catch (const Error&) {
+            return false;
+        }
+    }
+    onChannel(channel);
+    XmlDocument child;
+    TNewsEntry entry;
+    for (;;) {
+        try {
+            if (!reader.readChild(child))
+                break;
+            entry.LoadFromXmlNode(child.documentElement());
+        } catch (const Error&) {
+            return false;
+        }
+        onEntry(entry);
+    }
+    try {
+        reader.finish();
+    } catch (const Error&) {
+        return false;
+    }
+    return true;
+}
+
+const QList<QByteArray> kEntryListPath = {"FileContent", "ItemList"};
+
 } // namespace
+
+bool StreamProjectFile(const QString& path,
+                       const std::function<void(const FeedDocument&)>& onChannel,
+                       const std::function<void(const TNewsEntry&)>& onEntry)
+{
+    try {
+        XmlChunkReader reader(path, kEntryListPath);
+        return streamProject(reader, onChannel, onEntry);
+    } catch (const XmlError&) {
+        return false;
+    }
+}
+
+bool StreamProjectData(const QByteArray& data,
+                       const std::function<void(const FeedDocument&)>& onChannel,
+                       const std::function<void(const TNewsEntry&)>& onEntry)
+{
+    XmlChunkReader reader(data, kEntryListPath);
+    return streamProject(reader, onChannel, onEntry);
+}
 
 QString applyLineBreakRule(QString text)
 {

@@ -360,40 +360,65 @@ QString Finding::line() const
     return levelText() + QStringLiteral(": ") + place() + QStringLiteral(": ") + message;
 }
 
-QList<Finding> run(const FeedDocument& document, const Options& options)
+struct Checker::State
 {
     QList<Finding> findings;
-    Collector out(findings);
-    const Clock clock = makeClock(options);
-    checkChannel(out, document, clock);
-
-    qint64 bytes = checkChannelChars(out, document);
+    Collector out{findings};
+    Clock clock;
+    qint64 bytes = 0;
+    int entries = 0;
     QHash<QString, int> firstWithGuid;
-    firstWithGuid.reserve(document.entries.size());
-    for (int i = 0; i < document.entries.size(); ++i) {
-        const TNewsEntry& e = document.entries.at(i);
-        bytes += checkEntry(out, i, e, clock);
-        const auto it = firstWithGuid.constFind(e.guid);
-        if (it == firstWithGuid.cend())
-            firstWithGuid.insert(e.guid, i);
-        else
-            out.entry(Level::Error, i, "guid",
-                      QStringLiteral("Die GUID %1 hat auch Eintrag %2. Leser halten die Einträge "
-                                     "%2 und %3 für einen; bitte eine neue GUID erzeugen.")
-                          .arg(quoted(e.guid))
-                          .arg(it.value() + 1)
-                          .arg(i + 1));
-    }
+};
 
-    if (document.entries.isEmpty())
-        out.channel(Level::Warning, "lstNews",
-                    QStringLiteral("Der Feed hat keine Einträge; Leser zeigen ihn leer an."));
-    if (bytes > kLargeFeedBytes)
-        out.channel(Level::Warning, "edtFileNameRSS",
-                    QStringLiteral("Die RSS-Datei wird etwa %1 KB groß. Viele Leser und Dienste "
-                                   "lesen nur die ersten 512 KB; bitte ältere Einträge entfernen.")
-                        .arg((bytes + 1023) / 1024));
-    return findings;
+Checker::Checker(const FeedDocument& channel, const Options& options)
+    : m_state(std::make_unique<State>())
+{
+    State& s = *m_state;
+    s.clock = makeClock(options);
+    checkChannel(s.out, channel, s.clock);
+    s.bytes = checkChannelChars(s.out, channel);
+}
+
+Checker::~Checker() = default;
+
+void Checker::addEntry(const TNewsEntry& e)
+{
+    State& s = *m_state;
+    const int i = s.entries++;
+    s.bytes += checkEntry(s.out, i, e, s.clock);
+    const auto it = s.firstWithGuid.constFind(e.guid);
+    if (it == s.firstWithGuid.cend())
+        s.firstWithGuid.insert(e.guid, i);
+    else
+        s.out.entry(Level::Error, i, "guid",
+                    QStringLiteral("Die GUID %1 hat auch Eintrag %2. Leser halten die Einträge "
+                                   "%2 und %3 für einen; bitte eine neue GUID erzeugen.")
+                        .arg(quoted(e.guid))
+                        .arg(it.value() + 1)
+                        .arg(i + 1));
+}
+
+QList<Finding> Checker::finish()
+{
+    State& s = *m_state;
+    if (s.entries == 0)
+        s.out.channel(Level::Warning, "lstNews",
+                      QStringLiteral("Der Feed hat keine Einträge; Leser zeigen ihn leer an."));
+    if (s.bytes > kLargeFeedBytes)
+        s.out.channel(Level::Warning, "edtFileNameRSS",
+                      QStringLiteral("Die RSS-Datei wird etwa %1 KB groß. Viele Leser und "
+                                     "Dienste lesen nur die ersten 512 KB; bitte ältere "
+                                     "Einträge entfernen.")
+                          .arg((s.bytes + 1023) / 1024));
+    return std::move(s.findings);
+}
+
+QList<Finding> run(const FeedDocument& document, const Options& options)
+{
+    Checker checker(document, options);
+    for (int i = 0; i < document.entries.size(); ++i)
+        checker.addEntry(document.entries.at(i));
+    return checker.finish();
 }
 
 int errorCount(const QList<Finding>& findings)
