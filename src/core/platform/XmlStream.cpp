@@ -127,6 +127,11 @@ enum class Markup { Comment, CData, Instruction, Declaration, EndTag, StartTag }
 
 Markup markupAt(const QByteArray& d, qsizetype lt)
 {
+    const char next = lt + 1 < d.size() ? d.at(lt + 1) : 0;
+    if (next == '/')
+        return Markup::EndTag;
+    if (next != '!' && next != '?')
+        return Markup::StartTag;
     const QByteArrayView rest = QByteArrayView(d).sliced(lt);
     if (rest.startsWith("<!--"))
         return Markup::Comment;
