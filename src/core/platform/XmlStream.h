@@ -48,7 +48,7 @@ private:
     [[noreturn]] static void unsupported(const char* what);
 
     int m_fd = -1;
-    QByteArray m_data;  // unread bytes from m_pos on
+    QByteArray m_data; // unread bytes from m_pos on
     qsizetype m_pos = 0;
     bool m_eof = false;
     QList<QByteArray> m_path;
