@@ -101,9 +101,8 @@ const FeedDocument* readProject(const QString& projectPath)
 
 // Prints the findings of the feed check, then their count; returns the
 // number of Fehler.
-int printFindings(std::FILE* stream, const FeedDocument& document)
+int printFindings(std::FILE* stream, const QList<FeedCheck::Finding>& findings)
 {
-    const QList<FeedCheck::Finding> findings = FeedCheck::run(document);
     for (const FeedCheck::Finding& finding : findings)
         print(stream, finding.line());
     print(stream, FeedCheck::summary(findings));
@@ -117,10 +116,18 @@ int check(const QStringList& args)
                             "Aufruf: tavistrel --check PROJEKT.tvst"));
         return kUsageError;
     }
+    // Entry by entry where the file allows; the findings come at the end,
+    // so the whole read can still take over and word a problem.
+    std::optional<FeedCheck::Checker> checker;
+    const bool streamed = ProjectFile::StreamProjectFile(
+        args[0], [&checker](const FeedDocument& channel) { checker.emplace(channel); },
+        [&checker](const TNewsEntry& entry) { checker->addEntry(entry); });
+    if (streamed)
+        return printFindings(stdout, checker->finish()) > 0 ? kFeedHasErrors : kSuccess;
     const FeedDocument* document = readProject(args[0]);
     if (!document)
         return kFailure;
-    return printFindings(stdout, *document) > 0 ? kFeedHasErrors : kSuccess;
+    return printFindings(stdout, FeedCheck::run(*document)) > 0 ? kFeedHasErrors : kSuccess;
 }
 
 // The RSS file name setting names the file on the FTP server; beside the
@@ -240,10 +247,7 @@ std::optional<int> exportRssStreamed(const QStringList& args)
         return std::nullopt;
     }
     // Scripts keep working: the findings are news, not a refusal.
-    const QList<FeedCheck::Finding> findings = checker->finish();
-    for (const FeedCheck::Finding& finding : findings)
-        print(stderr, finding.line());
-    print(stderr, FeedCheck::summary(findings));
+    printFindings(stderr, checker->finish());
     printWritten(outPath);
     return kSuccess;
 }
@@ -272,7 +276,7 @@ int exportRss(const QStringList& args)
         return writeRssToStandardOutput(document);
 
     // Scripts keep working: the findings are news, not a refusal.
-    printFindings(stderr, document);
+    printFindings(stderr, FeedCheck::run(document));
     try {
         Rss20::GenerateRSS20(document, target.path);
     } catch (const Error& e) {
@@ -334,7 +338,7 @@ int upload(const QStringList& args)
         fail(problem);
         return kFailure;
     }
-    printFindings(stderr, *document);
+    printFindings(stderr, FeedCheck::run(*document));
     try {
         const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
         Rss20::GenerateRSS20(*document, path);
