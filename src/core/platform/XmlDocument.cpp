@@ -371,6 +371,16 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
         if (c == '<' && i >= markupUntil && i + 1 < n && (p[i + 1] == '!' || p[i + 1] == '?'))
             markupUntil = markupEnd(d, i);
         if (c == '&' && i >= markupUntil) {
+            // Escaped HTML is full of these three.
+            if (i + 4 <= n && (std::memcmp(p + i, "&lt;", 4) == 0 ||
+                               std::memcmp(p + i, "&gt;", 4) == 0)) {
+                i += 4;
+                continue;
+            }
+            if (i + 5 <= n && std::memcmp(p + i, "&amp;", 5) == 0) {
+                i += 5;
+                continue;
+            }
             qsizetype semicolon = i + 1;
             while (semicolon < n && semicolon - i <= 32 && p[semicolon] != ';' &&
                    p[semicolon] != '<' && p[semicolon] != '&' && p[semicolon] > ' ')
