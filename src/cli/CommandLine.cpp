@@ -142,7 +142,8 @@ int writeRssToStandardOutput(const FeedDocument& document)
 {
     try {
         FileAccess::DirectWriter out(STDOUT_FILENO, QStringLiteral("Standardausgabe"));
-        Rss20::RssWriter writer([&out](const char* data, qsizetype size) { out.write(data, size); });
+        Rss20::RssWriter writer(
+            [&out](const char* data, qsizetype size) { out.write(data, size); });
         Rss20::WriteRSS20(document, writer);
     } catch (const Error& e) {
         fail(e.message());
@@ -227,9 +228,8 @@ std::optional<int> exportRssStreamed(const QStringList& args)
                     throw NotStreamed();
                 outPath = target.path;
                 file.emplace(outPath);
-                writer.emplace([&file](const char* data, qsizetype size) {
-                    file->write(data, size);
-                });
+                writer.emplace(
+                    [&file](const char* data, qsizetype size) { file->write(data, size); });
                 checker.emplace(channel);
                 writer->writeChannel(channel);
             },

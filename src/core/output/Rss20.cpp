@@ -214,7 +214,8 @@ void RssWriter::writeChannel(const FeedDocument& d)
         textElement(2, "managingEditor",
                     mailWithName(d.text(u"edtOwnerMail"), d.text(u"edtOwnerName")));
     if (d.flag(u"chkPublish"))
-        textElement(2, "pubDate", rssMoment(d.date(u"datePublish"), d.time(u"publishTime"), m_zone));
+        textElement(2, "pubDate",
+                    rssMoment(d.date(u"datePublish"), d.time(u"publishTime"), m_zone));
     if (d.flag(u"chkLastChange"))
         textElement(2, "lastBuildDate",
                     rssMoment(d.date(u"dateLastChange"), d.time(u"timeLastChange"), m_zone));

@@ -17,7 +17,6 @@
 #include <emmintrin.h>
 #endif
 
-
 namespace {
 
 pugi::xml_node wrap(pugi::xml_node_struct* node)
@@ -372,8 +371,8 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
             markupUntil = markupEnd(d, i);
         if (c == '&' && i >= markupUntil) {
             // Escaped HTML is full of these three.
-            if (i + 4 <= n && (std::memcmp(p + i, "&lt;", 4) == 0 ||
-                               std::memcmp(p + i, "&gt;", 4) == 0)) {
+            if (i + 4 <= n &&
+                (std::memcmp(p + i, "&lt;", 4) == 0 || std::memcmp(p + i, "&gt;", 4) == 0)) {
                 i += 4;
                 continue;
             }
