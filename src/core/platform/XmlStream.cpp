@@ -204,8 +204,6 @@ void XmlChunkReader::readHead(XmlDocument& head)
     if (XmlDocumentDetail::isWideEncoding(m_data))
         unsupported("UTF-16 or UTF-32");
     const qsizetype bom = m_data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    if (!isUtf8Name(XmlDocumentDetail::declaredEncoding(m_data.mid(bom, 512))))
-        unsupported("declared encoding");
 
     qsizetype i = bom;
     for (;;) {
@@ -253,6 +251,9 @@ void XmlChunkReader::readHead(XmlDocument& head)
     }
 
     QByteArray text = m_data.left(i);
+    // The children are read as UTF-8: the head must not say otherwise.
+    if (!isUtf8Name(XmlDocumentDetail::declaredEncoding(text.mid(bom))))
+        unsupported("declared encoding");
     for (qsizetype k = m_open.size() - 1; k >= 0; --k)
         text += "</" + m_open[k] + '>';
     head.loadFromData(text);
