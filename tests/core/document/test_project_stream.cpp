@@ -152,6 +152,10 @@ const Case kDeclined[] = {
     {"DocumentType", [](QByteArray t) { return "<!DOCTYPE xml>\n" + t; }},
     {"DeclaredLatin1",
      [](QByteArray t) { return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n" + t; }},
+    {"LongDeclarationNamingLatin1",
+     [](QByteArray t) {
+         return "<?xml version=\"1.0\"" + QByteArray(600, ' ') + "encoding=\"ISO-8859-1\"?>\n" + t;
+     }},
     {"Utf16",
      [](QByteArray t) {
          const QString text = QString::fromUtf8(t);
