@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -220,6 +221,32 @@ TEST_F(ProjectStreamTest, ReadsAFileLargerThanOneChunk)
     // Not a regular file: declined, the whole read names the cause.
     EXPECT_FALSE(ProjectFile::StreamProjectFile(
         dir.path(), [](const FeedDocument&) {}, [](const TNewsEntry&) {}));
+}
+
+} // namespace
+
+namespace {
+
+// The caller stops the read by throwing, here while entries are still being
+// parsed ahead: the exception comes out, nothing hangs.
+TEST_F(ProjectStreamTest, WhatTheCallerThrowsPassesThrough)
+{
+    FeedDocument doc = sampleDocument(3);
+    for (int i = 0; i < 1000; ++i)
+        doc.entries.append(std::make_unique<TNewsEntry>(doc.entries.at(i % 3)));
+    const QByteArray data = ProjectFile::ProjectData(doc);
+    for (const int stopAt : {0, 5, 1002}) {
+        int seen = 0;
+        EXPECT_THROW(ProjectFile::StreamProjectData(
+                         data, [](const FeedDocument&) {},
+                         [&](const TNewsEntry&) {
+                             if (seen++ == stopAt)
+                                 throw std::runtime_error("Abbruch");
+                         }),
+                     std::runtime_error)
+            << stopAt;
+        EXPECT_EQ(seen, stopAt + 1);
+    }
 }
 
 } // namespace
