@@ -403,7 +403,7 @@ Checker::Checker(const FeedDocument& channel, const Options& options)
 {
     State& s = *m_state;
     // Growing step by step rehashes every GUID again and again.
-    s.firstWithGuid.reserve(4096);
+    s.firstWithGuid.reserve(16384);
     s.clock = makeClock(options);
     checkChannel(s.out, channel, s.clock);
     s.bytes = checkChannelChars(s.out, channel);
