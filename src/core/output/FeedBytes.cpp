@@ -116,10 +116,20 @@ Scan scan(const QByteArray& utf8)
     const char* p = utf8.constData();
     const char* const end = p + utf8.size();
     int depth = 0;
+    // memchr for the marker's first byte, which the section rarely holds:
+    // much faster than memmem over a large feed's CDATA.
     const auto skipPast = [&](const char* marker) {
         const size_t length = std::strlen(marker);
-        const void* at = memmem(p, size_t(end - p), marker, length);
-        p = at ? static_cast<const char*>(at) + length : end;
+        for (; size_t(end - p) >= length; ++p) {
+            p = static_cast<const char*>(std::memchr(p, marker[0], size_t(end - p)));
+            if (!p || size_t(end - p) < length)
+                break;
+            if (std::memcmp(p, marker, length) == 0) {
+                p += length;
+                return;
+            }
+        }
+        p = end;
     };
     const auto entityAt = [&](const char* amp) {
         const char* q = amp + 1;

@@ -279,16 +279,26 @@ QByteArray toUtf8Text(QByteArray data)
 // "<!DOCTYPE ... [...]>") ends; entity references inside do not count.
 qsizetype markupEnd(const QByteArray& d, qsizetype start)
 {
-    const auto after = [&d](qsizetype found, qsizetype length) {
-        return found < 0 ? d.size() : found + length;
+    // memchr for the marker's first byte, rare inside the section: a large
+    // feed's CDATA is searched at memory speed.
+    const auto after = [&d](qsizetype from, const char* marker, qsizetype length) {
+        const char* const end = d.constData() + d.size();
+        for (const char* p = d.constData() + from; p + length <= end; ++p) {
+            p = static_cast<const char*>(std::memchr(p, marker[0], size_t(end - p)));
+            if (!p || p + length > end)
+                break;
+            if (std::memcmp(p, marker, size_t(length)) == 0)
+                return qsizetype(p - d.constData()) + length;
+        }
+        return d.size();
     };
     const QByteArrayView rest = QByteArrayView(d).sliced(start);
     if (rest.startsWith("<!--"))
-        return after(d.indexOf("-->", start + 4), 3);
+        return after(start + 4, "-->", 3);
     if (rest.startsWith("<![CDATA["))
-        return after(d.indexOf("]]>", start + 9), 3);
+        return after(start + 9, "]]>", 3);
     if (rest.startsWith("<?"))
-        return after(d.indexOf("?>", start + 2), 2);
+        return after(start + 2, "?>", 2);
     // A declaration: its internal subset may hold ">" inside brackets.
     int depth = 0;
     for (qsizetype i = start + 2; i < d.size(); ++i) {
@@ -346,8 +356,10 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
         if (i + 8 <= n) {
             quint64 block;
             std::memcpy(&block, p + i, 8);
-            const quint64 special = (block & highs) | ((block - ones * 0x20) & ~block & highs) |
-                                    hasZero(block ^ (ones * '&')) | hasZero(block ^ (ones * '<'));
+            quint64 special = (block & highs) | ((block - ones * 0x20) & ~block & highs);
+            // Inside a comment or CDATA only the characters themselves count.
+            if (i + 8 > markupUntil)
+                special |= hasZero(block ^ (ones * '&')) | hasZero(block ^ (ones * '<'));
             if (special == 0) {
                 i += 8;
                 continue;
@@ -529,6 +541,10 @@ bool XmlNode::isText() const
 
 QString XmlNode::textContent() const
 {
+    // Mostly one text or CDATA child: no joining copy.
+    const pugi::xml_node first = wrap(m_node).first_child();
+    if (first && isTextNode(first) && !first.next_sibling())
+        return QString::fromUtf8(first.value());
     QByteArray joined;
     for (pugi::xml_node c = wrap(m_node).first_child(); c; c = c.next_sibling())
         if (isTextNode(c))
@@ -661,6 +677,11 @@ void XmlNode::setAttribute(const QString& name, const QString& value)
 QString XmlNode::attribute(const QString& name) const
 {
     return QString::fromUtf8(wrap(m_node).attribute(name.toUtf8().constData()).value());
+}
+
+QString XmlNode::attribute(const char* utf8Name) const
+{
+    return QString::fromUtf8(wrap(m_node).attribute(utf8Name).value());
 }
 
 QList<std::pair<QString, QString>> XmlNode::attributes() const
