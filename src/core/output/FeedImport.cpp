@@ -9,6 +9,10 @@
 #include <cstring>
 #include <limits>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace FeedImportDetail {
 namespace {
 
@@ -78,6 +82,27 @@ std::pair<qint64, int> daysAndSeconds(qint64 seconds)
 }
 
 constexpr qint64 kUnixEpochJulianDay = 2440588;
+
+// One pass for either line end; entries' HTML is long.
+bool hasLineBreak(QStringView text)
+{
+    const char16_t* p = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    const __m128i cr = _mm_set1_epi16(u'\r');
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, lf), _mm_cmpeq_epi16(v, cr))))
+            return true;
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] == u'\n' || p[i] == u'\r')
+            return true;
+    return false;
+}
 
 } // namespace
 
@@ -279,7 +304,7 @@ QString plain(XmlNode element)
 QString multiLine(const QString& text)
 {
     QString t = text.trimmed();
-    if (!t.contains(u'\n') && !t.contains(u'\r'))
+    if (!hasLineBreak(t))
         return t;
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     t.replace(u'\r', u'\n');
@@ -291,12 +316,14 @@ void splitMailAndName(const QString& text, QString& mail, QString& name)
 {
     const QString t = text.trimmed();
     // "mail (Name)", the RSS form, without a regular expression.
-    const qsizetype open = t.indexOf(QStringLiteral(" ("));
-    if (open > 0 && t.endsWith(u')') && t.left(open).contains(u'@') &&
-        !t.left(open).contains(u' ')) {
-        mail = t.left(open);
-        name = t.mid(open + 2, t.size() - open - 3).trimmed();
-        return;
+    const qsizetype open = t.indexOf(u" (");
+    if (open > 0 && t.endsWith(u')')) {
+        const QStringView before = QStringView(t).first(open);
+        if (before.contains(u'@') && !before.contains(u' ')) {
+            mail = before.toString();
+            name = QStringView(t).sliced(open + 2, t.size() - open - 3).trimmed().toString();
+            return;
+        }
     }
     static const QRegularExpression mailFirst(QStringLiteral("^(\\S+@\\S+)\\s*\\((.*)\\)$"));
     static const QRegularExpression nameFirst(QStringLiteral("^(.*?)\\s*<(\\S+@[^>\\s]+)>$"));

@@ -147,8 +147,9 @@ void readChannelElement(Context& c, XmlNode child, const QString& name, bool rdf
 
 struct ItemTexts
 {
-    QString description;
-    QString encoded;
+    // Only the text kept is turned into a QString.
+    XmlNode description;
+    XmlNode encoded;
     QString date;
     QString creator;
     bool hasGuid = false;
@@ -176,10 +177,10 @@ void readItemElement(Context& c, TNewsEntry& e, ItemTexts& t, XmlNode child,
         e.link = plain(child);
         break;
     case Tag::Description:
-        t.description = child.textContent();
+        t.description = child;
         break;
     case Tag::ContentEncoded:
-        t.encoded = child.textContent();
+        t.encoded = child;
         break;
     case Tag::Author:
         splitMailAndName(plain(child), e.email, e.author);
@@ -213,7 +214,10 @@ void readItem(Context& c, XmlNode item, int number)
     for (XmlNode child = item.firstChild(); child; child = child.nextSibling())
         if (child.isElement())
             readItemElement(c, *e, t, child, c.elementName(child));
-    e->content = multiLine(t.encoded.trimmed().isEmpty() ? t.description : t.encoded);
+    QString text = t.encoded ? t.encoded.textContent() : QString();
+    if (QStringView(text).trimmed().isEmpty())
+        text = t.description ? t.description.textContent() : QString();
+    e->content = multiLine(text);
     if (e->author.isEmpty())
         e->author = t.creator;
     if (!t.hasGuid) {

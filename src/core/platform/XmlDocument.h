@@ -118,8 +118,9 @@ public:
     // be read or is not a regular file.
     void load(const QString& path);
     void loadFromData(const QByteArray& data);
-    // The same for text already in UTF-8: a declaration or byte-order mark
-    // naming another encoding is not followed.
+    // The same for text already decoded to UTF-8 and checked as such (the
+    // feed import): a declaration or byte-order mark naming another
+    // encoding is not followed, and the UTF-8 is not checked again.
     void loadFromUtf8(const QByteArray& data);
 
     XmlNode documentElement() const;
