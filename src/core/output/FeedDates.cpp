@@ -85,12 +85,14 @@ static std::optional<QDateTime> parseCanonical(QStringView t)
     if ((t.size() != 29 && t.size() != 31) || t[3] != u',' || t[4] != u' ' || t[7] != u' ' ||
         t[11] != u' ' || t[16] != u' ' || t[19] != u':' || t[22] != u':' || t[25] != u' ')
         return std::nullopt;
+    // ASCII digits only; anything else is left to the general form below.
     const auto number = [&](int from, int length) {
         int value = 0;
         for (int i = from; i < from + length; ++i) {
-            if (!t[i].isDigit())
+            const char16_t c = t[i].unicode();
+            if (c < u'0' || c > u'9')
                 return -1;
-            value = value * 10 + t[i].digitValue();
+            value = value * 10 + (c - u'0');
         }
         return value;
     };
