@@ -384,7 +384,7 @@ FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
         throw FeedImportError(
             Kind::TooLarge,
             QStringLiteral("Der Feed ist größer als 16 MiB und wird nicht gelesen."));
-    if (bytes.trimmed().isEmpty())
+    if (QByteArrayView(bytes).trimmed().isEmpty()) // a view: no copy of a large feed
         throw FeedImportError(Kind::NotXml,
                               QStringLiteral("Die Quelle ist leer; sie enthält keinen Feed."));
 
