@@ -375,6 +375,9 @@ void checkScan(const FeedBytes::Scan& scan)
                                   .arg(FeedBytes::kMaxDepth));
 }
 
+FeedImportResult importDecoded(const QByteArray& bytes, const FeedBytes::Decoded& decoded,
+                               bool checked, const QDateTime& now, const QTimeZone& localZone);
+
 } // namespace
 
 FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
@@ -387,9 +390,22 @@ FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
     if (QByteArrayView(bytes).trimmed().isEmpty()) // a view: no copy of a large feed
         throw FeedImportError(Kind::NotXml,
                               QStringLiteral("Die Quelle ist leer; sie enthält keinen Feed."));
+    // UTF-8 as named goes to the parser unchecked: the document service's
+    // own pass over the text finds bytes that are no UTF-8, and only then is
+    // the feed decoded again with the fallbacks. One pass less for the
+    // usual feed.
+    if (std::optional<QByteArray> utf8 = FeedBytes::namedUtf8(bytes))
+        return importDecoded(bytes, FeedBytes::Decoded{std::move(*utf8), {}}, false, now,
+                             localZone);
+    return importDecoded(bytes, FeedBytes::toUtf8(bytes), true, now, localZone);
+}
 
+namespace {
+
+FeedImportResult importDecoded(const QByteArray& bytes, const FeedBytes::Decoded& decoded,
+                               bool checked, const QDateTime& now, const QTimeZone& localZone)
+{
     Context context(now, localZone);
-    FeedBytes::Decoded decoded = FeedBytes::toUtf8(bytes);
     if (FeedBytes::looksLikeHtml(decoded.utf8))
         throw FeedImportError(Kind::WebPage,
                               QStringLiteral("Die Quelle ist eine Webseite (HTML) und kein Feed. "
@@ -402,6 +418,8 @@ FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
     try {
         xml.loadFromUtf8(decoded.utf8);
     } catch (const XmlError& e) {
+        if (!checked && !QByteArrayView(decoded.utf8).isValidUtf8())
+            return importDecoded(bytes, FeedBytes::toUtf8(bytes), true, now, localZone);
         QString reason = e.message();
         reason.replace(u'\n', u' ');
         throw FeedImportError(Kind::NotXml,
@@ -446,6 +464,8 @@ FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
     result.document = std::move(context.document);
     return result;
 }
+
+} // namespace
 
 QString reportText(const FeedImportResult& result)
 {

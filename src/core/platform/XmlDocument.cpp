@@ -337,20 +337,18 @@ bool isReference(const QByteArray& d, qsizetype amp, qsizetype semicolon)
 }
 
 // One pass over the UTF-8 text for what pugixml lets through: bytes that
-// are no UTF-8 (unless `checkedUtf8`), raw control characters (XML 1.0 forbids them; our own
+// are no UTF-8, raw control characters (XML 1.0 forbids them; our own
 // writer puts character references, which are read), and an unknown
 // "&name;" or a bare "&", which pugixml keeps as literal text (we expand no
 // entity a DTD declares). Comments, CDATA, processing instructions and the
 // DTD may hold "&".
-std::optional<Problem> scanCharacters(const QByteArray& d, bool checkedUtf8)
+std::optional<Problem> scanCharacters(const QByteArray& d)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(d.constData());
     const qsizetype n = d.size();
 #ifndef __SSE2__
     constexpr quint64 ones = 0x0101010101010101ULL;
     constexpr quint64 highs = ones * 0x80;
-    // Text the caller checked need not stop at each non-ASCII letter.
-    const quint64 checkedHighs = checkedUtf8 ? 0 : highs;
     const auto hasZero = [](quint64 v) { return (v - ones) & ~v & highs; };
 #endif
     qsizetype markupUntil = 0;
@@ -361,11 +359,8 @@ std::optional<Problem> scanCharacters(const QByteArray& d, bool checkedUtf8)
         if (i + 16 <= n) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
             // Signed, below 0x20 holds the control characters and every byte
-            // from 0x80 up; text the caller checked need not stop at each
-            // non-ASCII letter.
+            // from 0x80 up.
             __m128i flagged = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
-            if (checkedUtf8)
-                flagged = _mm_andnot_si128(_mm_cmplt_epi8(v, _mm_setzero_si128()), flagged);
             // Inside a comment or CDATA only the characters themselves count.
             if (i + 16 > markupUntil)
                 flagged = _mm_or_si128(flagged,
@@ -383,7 +378,7 @@ std::optional<Problem> scanCharacters(const QByteArray& d, bool checkedUtf8)
         if (i + 8 <= n) {
             quint64 block;
             std::memcpy(&block, p + i, 8);
-            quint64 special = (block & checkedHighs) | ((block - ones * 0x20) & ~block & highs);
+            quint64 special = (block & highs) | ((block - ones * 0x20) & ~block & highs);
             // Inside a comment or CDATA only the characters themselves count.
             if (i + 8 > markupUntil)
                 special |= hasZero(block ^ (ones * '&')) | hasZero(block ^ (ones * '<'));
@@ -768,7 +763,7 @@ void XmlDocument::parseOwnBuffer(const std::function<QByteArray()>& original, bo
     } catch (const Problem& problem) {
         fail(problem, false);
     }
-    if (const auto problem = scanCharacters(m_buffer, utf8))
+    if (const auto problem = scanCharacters(m_buffer))
         fail(*problem, true);
     const pugi::xml_parse_result result = m_doc->load_buffer_inplace(
         m_buffer.data(), size_t(m_buffer.size()), kParseOptions, pugi::encoding_utf8);

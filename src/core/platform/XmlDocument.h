@@ -118,9 +118,8 @@ public:
     // be read or is not a regular file.
     void load(const QString& path);
     void loadFromData(const QByteArray& data);
-    // The same for text already decoded to UTF-8 and checked as such (the
-    // feed import): a declaration or byte-order mark naming another
-    // encoding is not followed, and the UTF-8 is not checked again.
+    // The same for text already in UTF-8: a declaration or byte-order mark
+    // naming another encoding is not followed.
     void loadFromUtf8(const QByteArray& data);
 
     XmlNode documentElement() const;
