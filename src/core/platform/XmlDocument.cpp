@@ -363,9 +363,9 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
             __m128i flagged = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
             // Inside a comment or CDATA only the characters themselves count.
             if (i + 16 > markupUntil)
-                flagged = _mm_or_si128(flagged,
-                                       _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
-                                                    _mm_cmpeq_epi8(v, _mm_set1_epi8('<'))));
+                flagged =
+                    _mm_or_si128(flagged, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
+                                                       _mm_cmpeq_epi8(v, _mm_set1_epi8('<'))));
             const int mask = _mm_movemask_epi8(flagged);
             if (mask == 0) {
                 i += 16;
