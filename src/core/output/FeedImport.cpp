@@ -232,9 +232,9 @@ void Context::setEntryMoment(TNewsEntry& entry, const QString& text, int number)
 {
     if (!text.isEmpty() && setMoment(text, entry.date, entry.time))
         return;
-    const QDateTime local = now.toTimeZone(zone);
-    entry.date = local.date();
-    entry.time = QTime(local.time().hour(), local.time().minute(), local.time().second());
+    entry.date = m_localNow.date();
+    const QTime t = m_localNow.time();
+    entry.time = QTime(t.hour(), t.minute(), t.second());
     if (text.isEmpty()) {
         ++m_missingDates;
     } else {

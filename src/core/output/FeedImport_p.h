@@ -45,7 +45,10 @@ struct ElementName
 class Context
 {
 public:
-    Context(const QDateTime& now, const QTimeZone& zone) : now(now), zone(zone) {}
+    Context(const QDateTime& now, const QTimeZone& zone)
+        : now(now), zone(zone), m_localNow(now.toTimeZone(zone))
+    {
+    }
 
     // Reads the namespace declarations of the root element; the root's own
     // namespace gets no prefix, well-known ones their usual prefix whatever
@@ -81,6 +84,7 @@ private:
     // The zone's offset in seconds at a UTC moment (seconds since 1970).
     int offsetAt(qint64 utcSeconds);
 
+    const QDateTime m_localNow;            // for entries without a readable date
     QHash<QByteArray, QString> m_prefixes; // as written -> canonical ("" for the feed's own)
     QString m_ownNamespace;
     // Name as written -> its ElementName; a deque keeps references valid.
