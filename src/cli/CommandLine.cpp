@@ -340,7 +340,10 @@ int upload(const QStringList& args)
     }
     printFindings(stderr, FeedCheck::run(*document));
     try {
-        const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
+        // A file of this run's own, gone when the run ends: an editor or a
+        // second --upload at the same time writes its own.
+        const Folders::PrivateRunFile file(QStringLiteral("tvst_temp.xml"));
+        const QString& path = file.path();
         Rss20::GenerateRSS20(*document, path);
         const auto log = [](const QString& line) {
             print(stdout, line);

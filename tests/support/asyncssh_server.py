@@ -3,6 +3,7 @@
 its files below ROOT (shown to the client as "/").
 
 Usage: asyncssh_server.py ROOT USER PASSWORD HOSTKEY [--max-bytes N] [--cut-bytes N]
+                          [--refuse-upload-names] [--refuse-rename CODE]
 Prints the port it listens on (127.0.0.1), then one line per login
 attempt ("auth USER") to stdout.
 
@@ -10,7 +11,10 @@ Test hooks: any path with a part "gesperrt" is refused (permission
 denied), even for root; a stat of a path with "haengt", or a write into
 such a file, never answers;
 with --max-bytes, writing past N bytes into one file fails like a full disk;
-with --cut-bytes, writing past N bytes drops the connection.
+with --cut-bytes, writing past N bytes drops the connection;
+with --refuse-upload-names, opening a name ending in ".tavistrel-upload"
+is refused (permission denied);
+with --refuse-rename, every rename is refused with status CODE.
 """
 
 import asyncio
@@ -29,6 +33,8 @@ def main():
 
     max_bytes = option('--max-bytes')
     cut_bytes = option('--cut-bytes')
+    refuse_rename = option('--refuse-rename')
+    refuse_upload_names = '--refuse-upload-names' in sys.argv
 
     def refuse_locked(path):
         if b'gesperrt' in path.split(b'/'):
@@ -42,6 +48,8 @@ def main():
 
         def open(self, path, pflags, attrs):
             refuse_locked(path)
+            if refuse_upload_names and path.endswith(b'.tavistrel-upload'):
+                raise asyncssh.SFTPError(asyncssh.FX_PERMISSION_DENIED, 'Permission denied')
             file_obj = super().open(path, pflags, attrs)
             if b'haengt' in path:
                 self.hanging.add(id(file_obj))
@@ -67,14 +75,18 @@ def main():
                 await asyncio.sleep(3600)
             return super().stat(path)
 
-        def rename(self, oldpath, newpath):
+        def refuse_renaming(self, oldpath, newpath):
             refuse_locked(oldpath)
             refuse_locked(newpath)
+            if refuse_rename is not None:
+                raise asyncssh.SFTPError(refuse_rename, 'Rename refused')
+
+        def rename(self, oldpath, newpath):
+            self.refuse_renaming(oldpath, newpath)
             return super().rename(oldpath, newpath)
 
         def posix_rename(self, oldpath, newpath):
-            refuse_locked(oldpath)
-            refuse_locked(newpath)
+            self.refuse_renaming(oldpath, newpath)
             return super().posix_rename(oldpath, newpath)
 
         def remove(self, path):

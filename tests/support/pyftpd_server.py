@@ -5,6 +5,8 @@ Usage: pyftpd_server.py HOME USER PASSWORD [OPTION VALUE]...
   --tls CERT.pem KEY.pem   explicit TLS (AUTH TLS), required for login and data
   --max-upload BYTES       a STOR that grows a file past BYTES fails with 552
   --cut-upload BYTES       a STOR's data connection is cut after BYTES
+  --refuse-upload-names    a STOR of a name ending in ".tavistrel-upload" gets 553
+  --refuse-rename          every RNTO gets 550
 Serves HOME on 127.0.0.1, on a free port that it prints as its first line
 of output, until it is killed. Each command goes to standard error as
 "CMD <line>", a password as "CMD PASS".
@@ -44,6 +46,7 @@ def main():
     options = sys.argv[4:]
     tls = None
     max_upload = cut_upload = None
+    refuse_upload_names = refuse_rename = False
     while options:
         name = options.pop(0)
         if name == "--tls":
@@ -52,6 +55,10 @@ def main():
             max_upload = int(options.pop(0))
         elif name == "--cut-upload":
             cut_upload = int(options.pop(0))
+        elif name == "--refuse-upload-names":
+            refuse_upload_names = True
+        elif name == "--refuse-rename":
+            refuse_rename = True
         else:
             raise SystemExit("unknown option " + name)
     logging.basicConfig(level=logging.WARNING)
@@ -71,6 +78,16 @@ def main():
                     return False
                 return super().readable()
 
+            # 1.5.7 answers "226 Transfer complete." when the client closes
+            # a data connection that never carried a transfer (after a
+            # refused STOR); that reply would answer the client's next
+            # command. Nothing began on it: nothing to report.
+            def handle_close(self):
+                if not self._initialized:
+                    self.close()
+                    return
+                super().handle_close()
+
         base_handler = TLS_FTPHandler
         dtp = FixedTlsDtp
     else:
@@ -89,6 +106,12 @@ def main():
     def pre_process_command(self, line, cmd, arg):
         sys.stderr.write("CMD %s\n" % (cmd if cmd == "PASS" else line))
         sys.stderr.flush()
+        if refuse_upload_names and cmd == "STOR" and arg.endswith(".tavistrel-upload"):
+            self.respond("553 Name not allowed.")
+            return
+        if refuse_rename and cmd == "RNTO":
+            self.respond("550 Permission denied.")
+            return
         return base_handler.pre_process_command(self, line, cmd, arg)
 
     handler.pre_process_command = pre_process_command

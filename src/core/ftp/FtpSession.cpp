@@ -53,7 +53,12 @@ public:
     void put(const QString& localPath, const QString& remoteName) override
     {
         m_ftp.SetTransferType(ftBinary);
-        m_ftp.Put(localPath, remoteName);
+        try {
+            m_ftp.Put(localPath, remoteName);
+        } catch (ERemoteRefusal& e) {
+            markNameRefusal(e);
+            throw;
+        }
     }
 
     std::optional<qint64> size(const QString& remoteName) override
@@ -63,13 +68,30 @@ public:
         return m_ftp.Size(remoteName);
     }
 
-    void rename(const QString& from, const QString& to) override { m_ftp.Rename(from, to); }
+    void rename(const QString& from, const QString& to) override
+    {
+        try {
+            m_ftp.Rename(from, to);
+        } catch (ERemoteRefusal& e) {
+            markNameRefusal(e);
+            throw;
+        }
+    }
     void remove(const QString& remoteName) override { m_ftp.Delete(remoteName); }
     void quit() override { m_ftp.Disconnect(); }
     void abort() override { m_ftp.Abort(); }
     void resetAbort() override { m_ftp.ResetAbort(); }
 
 private:
+    // 550 (no access, not here) and 553 (name not allowed) refuse the name
+    // or the rename itself; a store that failed after data moved answers
+    // 552, 426 or 451 instead.
+    static void markNameRefusal(ERemoteRefusal& e)
+    {
+        if (e.ErrorCode() == 550 || e.ErrorCode() == 553)
+            e.markRefusesName();
+    }
+
     // The hook gets whole lines, the password masked.
     void wire(bool sent, const QString& chunk)
     {

@@ -22,14 +22,6 @@ QString firstLine(const Error& e)
     return replyLines(e.message()).value(0).trimmed();
 }
 
-// Refusals that mean "not under this name" or "not here" (permissions): the
-// job then stores the final name directly. A refusal after data moved (552
-// disk full, 426 cut) never leads there.
-bool refusesName(const ERemoteRefusal& e)
-{
-    return e.ErrorCode() == 550 || e.ErrorCode() == 553;
-}
-
 } // namespace
 
 Settings settingsFromDocument(const FeedDocument& document)
@@ -201,13 +193,15 @@ void PublishJob::storeReplacing(const QString& localPath)
     try {
         m_session->put(localPath, temporary);
     } catch (const ERemoteRefusal& e) {
-        if (!refusesName(e)) {
+        // Refused as such ("not under this name", "not here"): the final
+        // name directly. A refusal after data moved never leads there.
+        if (!e.refusesName()) {
             removeTemporary(temporary);
             throw;
         }
         m_log(QStringLiteral("Der Server lehnt den vorläufigen Namen ab (%1); die Datei wird "
                              "direkt als %2 gespeichert.")
-                  .arg(firstLine(e), finalName));
+                  .arg(e.reason(), finalName));
         storeDirectly(localPath);
         return;
     } catch (...) {
@@ -229,11 +223,11 @@ void PublishJob::storeReplacing(const QString& localPath)
         try {
             m_session->rename(temporary, finalName);
         } catch (const ERemoteRefusal& e) {
-            if (!refusesName(e))
+            if (!e.refusesName())
                 throw;
             m_log(QStringLiteral("Der Server lehnt das Umbenennen ab (%1); die Datei wird direkt "
                                  "als %2 gespeichert.")
-                      .arg(firstLine(e), finalName));
+                      .arg(e.reason(), finalName));
             removeTemporary(temporary);
             left = false;
             storeDirectly(localPath);

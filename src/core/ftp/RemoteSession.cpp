@@ -55,3 +55,10 @@ std::unique_ptr<RemoteSession> makeRemoteSession(const RemoteSettings& settings,
         return makeSftpSession(settings, std::move(hooks));
     return makeFtpSession(settings, std::move(hooks));
 }
+
+QString ERemoteRefusal::reason() const
+{
+    if (!m_reason.isEmpty())
+        return m_reason;
+    return message().section(u'\n', 0, 0).trimmed();
+}

@@ -25,8 +25,26 @@ public:
     ERemoteRefusal(int code, QString text) : Error(std::move(text)), m_code(code) {}
     int ErrorCode() const { return m_code; }
 
+    // Set by a session, whatever its protocol, where the server refuses a
+    // store under this name or a rename as such (permissions, a name it does
+    // not allow, renaming not offered) before any data moved: an upload may
+    // then store the final name directly. Never for a failure mid-transfer
+    // (a full disk, a cut connection).
+    bool refusesName() const { return m_refusesName; }
+    // The server's short reason for the log, e.g. "Permission denied.";
+    // without one the message's first line.
+    QString reason() const;
+    ERemoteRefusal& markRefusesName(QString reason = {})
+    {
+        m_refusesName = true;
+        m_reason = std::move(reason);
+        return *this;
+    }
+
 private:
     int m_code;
+    bool m_refusesName = false;
+    QString m_reason;
 };
 
 // The server's certificate or host key is not trusted and the user (or the

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <algorithm>
 #include <deque>
 
 namespace {
@@ -66,7 +67,8 @@ void SftpSession::requireConnected() const
         throw Error(QStringLiteral("Keine Verbindung zum SFTP-Server."));
 }
 
-void SftpSession::refuse(const sftp::Reply& reply, const QString& request) const
+void SftpSession::refuse(const sftp::Reply& reply, const QString& request,
+                         std::initializer_list<quint32> nameRefusals) const
 {
     wire(false, reply.type == sftp::Status
                     ? codeText(reply.status) + QStringLiteral(": ") + reply.message
@@ -78,7 +80,10 @@ void SftpSession::refuse(const sftp::Reply& reply, const QString& request) const
                        .arg(request, codeText(reply.status));
     if (!reply.message.isEmpty())
         text += QStringLiteral(" (\"%1\")").arg(reply.message);
-    throw ERemoteRefusal(int(reply.status), text + u'.');
+    ERemoteRefusal refusal(int(reply.status), text + u'.');
+    if (std::find(nameRefusals.begin(), nameRefusals.end(), reply.status) != nameRefusals.end())
+        refusal.markRefusesName(reply.message.isEmpty() ? codeText(reply.status) : reply.message);
+    throw refusal;
 }
 
 void SftpSession::expectOk(const sftp::Reply& reply, const QString& request) const
@@ -226,8 +231,9 @@ void SftpSession::put(const QString& localPath, const QString& remoteName)
                  .u32(sftp::OpenWrite | sftp::OpenCreate | sftp::OpenTruncate)
                  .emptyAttributes(),
              id);
+    // Refused at the open, before any data: the name or the place.
     if (opened.type != sftp::Handle)
-        refuse(opened, request);
+        refuse(opened, request, {sftp::PermissionDenied, sftp::Failure});
 
     // Requests in flight: id and length. A refusal stops the sending; the
     // replies still on their way are read before the handle is closed.
@@ -310,7 +316,10 @@ void SftpSession::rename(const QString& from, const QString& to)
                                                        .string(remotePath(from))
                                                        .string(remotePath(to)),
                                                    id);
-    expectOk(reply, request);
+    // Plain RENAME onto an existing name fails with "Failure" where the
+    // server lacks the extension; a server may not rename at all.
+    if (reply.type != sftp::Status || reply.status != sftp::Ok)
+        refuse(reply, request, {sftp::PermissionDenied, sftp::Failure, sftp::OpUnsupported});
     wire(false, QStringLiteral("OK"));
 }
 

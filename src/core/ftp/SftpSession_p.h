@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <atomic>
 #include <condition_variable>
+#include <initializer_list>
 #include <libssh/libssh.h>
 #include <mutex>
 #include <thread>
@@ -63,7 +64,10 @@ private:
     sftp::Reply nextReply();
     sftp::Reply call(const sftp::PacketWriter& packet, quint32 id);
     [[noreturn]] void failTransport(const QString& doing);
-    [[noreturn]] void refuse(const sftp::Reply& reply, const QString& request) const;
+    // `nameRefusals`: the status codes that refuse the name or the operation
+    // as such (ERemoteRefusal::refusesName()).
+    [[noreturn]] void refuse(const sftp::Reply& reply, const QString& request,
+                             std::initializer_list<quint32> nameRefusals = {}) const;
     void expectOk(const sftp::Reply& reply, const QString& request) const;
     void requireConnected() const;
     QByteArray remotePath(const QString& name) const;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <optional>
 
 // The raw side of the feed import: what the bytes are before any XML parser
 // sees them. Pure functions on bytes.
@@ -22,6 +23,10 @@ struct Decoded
 // declaration that is missing, unknown or wrong for the bytes falls back to
 // UTF-8 and then windows-1252, which fallbackNote names. Never throws.
 Decoded toUtf8(const QByteArray& bytes);
+
+// The bytes without a byte-order mark when the mark or the declaration
+// names UTF-8, or nothing does; not checked. Nullopt for another encoding.
+std::optional<QByteArray> namedUtf8(const QByteArray& bytes);
 
 // What a scan of the UTF-8 text found before parsing.
 struct Scan

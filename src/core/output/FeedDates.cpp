@@ -55,15 +55,15 @@ std::optional<int> zoneMinutes(const QString& zone)
     return std::nullopt;
 }
 
-int monthNumber(const QString& name)
+int monthNumber(QStringView name)
 {
     static const char* const kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                           "jul", "aug", "sep", "oct", "nov", "dec"};
-    const QString lower = name.left(3).toLower();
     if (name.size() < 3)
         return 0;
+    const QStringView start = name.first(3);
     for (int i = 0; i < 12; ++i)
-        if (lower == QLatin1String(kMonths[i]))
+        if (start.compare(QLatin1StringView(kMonths[i], 3), Qt::CaseInsensitive) == 0)
             return i + 1;
     return 0;
 }
@@ -85,18 +85,20 @@ static std::optional<QDateTime> parseCanonical(QStringView t)
     if ((t.size() != 29 && t.size() != 31) || t[3] != u',' || t[4] != u' ' || t[7] != u' ' ||
         t[11] != u' ' || t[16] != u' ' || t[19] != u':' || t[22] != u':' || t[25] != u' ')
         return std::nullopt;
+    // ASCII digits only; anything else is left to the general form below.
     const auto number = [&](int from, int length) {
         int value = 0;
         for (int i = from; i < from + length; ++i) {
-            if (!t[i].isDigit())
+            const char16_t c = t[i].unicode();
+            if (c < u'0' || c > u'9')
                 return -1;
-            value = value * 10 + t[i].digitValue();
+            value = value * 10 + (c - u'0');
         }
         return value;
     };
     const int day = number(5, 2), year = number(12, 4), hour = number(17, 2),
               minute = number(20, 2), second = number(23, 2);
-    const int month = monthNumber(t.mid(8, 3).toString());
+    const int month = monthNumber(t.mid(8, 3));
     int offset = 0;
     if (t.size() == 29) {
         if (t.mid(26) != u"GMT" && t.mid(26) != u"UTC")

@@ -7,6 +7,11 @@
 
 #include <QRegularExpression>
 #include <cstring>
+#include <limits>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace FeedImportDetail {
 namespace {
@@ -33,6 +38,71 @@ constexpr KnownNamespace kNamespaces[] = {
 };
 
 constexpr int kMaxNamedDates = 20;
+
+struct TagName
+{
+    const char16_t* name;
+    Tag tag;
+};
+constexpr TagName kTags[] = {
+    {u"title", Tag::Title},
+    {u"link", Tag::Link},
+    {u"description", Tag::Description},
+    {u"content:encoded", Tag::ContentEncoded},
+    {u"author", Tag::Author},
+    {u"dc:creator", Tag::DcCreator},
+    {u"pubDate", Tag::PubDate},
+    {u"dc:date", Tag::DcDate},
+    {u"guid", Tag::Guid},
+    {u"enclosure", Tag::Enclosure},
+    {u"item", Tag::Item},
+    {u"channel", Tag::Channel},
+    {u"image", Tag::Image},
+    {u"textinput", Tag::TextInput},
+};
+
+Tag tagOf(const QString& name)
+{
+    for (const TagName& t : kTags)
+        if (name == QStringView(t.name))
+            return t.tag;
+    return Tag::Other;
+}
+
+// Whole days and the seconds into the day of a count of seconds.
+std::pair<qint64, int> daysAndSeconds(qint64 seconds)
+{
+    qint64 days = seconds / 86400;
+    qint64 rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    return {days, int(rest)};
+}
+
+constexpr qint64 kUnixEpochJulianDay = 2440588;
+
+// One pass for either line end; entries' HTML is long.
+bool hasLineBreak(QStringView text)
+{
+    const char16_t* p = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    const __m128i cr = _mm_set1_epi16(u'\r');
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, lf), _mm_cmpeq_epi16(v, cr))))
+            return true;
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] == u'\n' || p[i] == u'\r')
+            return true;
+    return false;
+}
 
 } // namespace
 
@@ -63,24 +133,41 @@ void Context::readNamespaces(XmlNode root)
     }
 }
 
-QString Context::nameOf(XmlNode element)
+const ElementName& Context::elementName(XmlNode element)
 {
-    // A feed uses a few dozen names at most; a linear search with strcmp
-    // beats hashing each name of a large feed.
+    // A feed uses a few dozen names at most, and its items repeat them in
+    // the same order: the name after the last one found is tried first,
+    // then a linear search with strcmp, which beats hashing each name.
     const char* written = element.utf8Name();
-    for (const auto& [known, name] : m_names)
-        if (std::strcmp(known.c_str(), written) == 0)
-            return name;
+    if (!m_names.empty()) {
+        const size_t next = m_lastName + 1 < m_names.size() ? m_lastName + 1 : 0;
+        if (std::strcmp(m_names[next].first.c_str(), written) == 0) {
+            m_lastName = next;
+            return m_names[next].second;
+        }
+    }
+    for (size_t i = 0; i < m_names.size(); ++i) {
+        if (std::strcmp(m_names[i].first.c_str(), written) == 0) {
+            m_lastName = i;
+            return m_names[i].second;
+        }
+    }
     const QByteArray key(written);
     const qsizetype colon = key.indexOf(':');
     const QByteArray prefix = colon < 0 ? QByteArray() : key.left(colon);
     const QString local = QString::fromUtf8(colon < 0 ? key : key.mid(colon + 1));
     const QString canonical = m_prefixes.value(prefix, QString::fromUtf8(prefix));
-    QString name = canonical.isEmpty() ? local : canonical + u':' + local;
-    // Bounded: a hostile feed with endless distinct names stays linear.
-    if (m_names.size() < 256)
-        m_names.emplace_back(std::string(written), name);
-    return name;
+    ElementName found{canonical.isEmpty() ? local : canonical + u':' + local, Tag::Other};
+    found.tag = tagOf(found.name);
+    // Bounded: a hostile feed with endless distinct names stays linear; the
+    // names past the bound share one slot, valid until the next of them.
+    if (m_names.size() < 256) {
+        m_names.emplace_back(std::string(written), std::move(found));
+        m_lastName = m_names.size() - 1;
+        return m_names.back().second;
+    }
+    m_overflowName = std::move(found);
+    return m_overflowName;
 }
 
 void Context::skip(const QString& name)
@@ -96,15 +183,48 @@ void Context::skip(const QString& name)
     m_skipped.append({group, 1});
 }
 
-bool Context::setMoment(const QString& text, QDate& date, QTime& time) const
+int Context::offsetAt(qint64 utcSeconds)
+{
+    if (utcSeconds >= m_offsetFrom && utcSeconds < m_offsetTo)
+        return m_offset;
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(utcSeconds, QTimeZone::utc());
+    m_offset = zone.offsetFromUtc(at);
+    constexpr qint64 kAlways = std::numeric_limits<qint64>::max();
+    if (zone.hasTransitions()) {
+        // The last transition at or before the moment, the first after it.
+        const QTimeZone::OffsetData before = zone.previousTransition(at.addSecs(1));
+        const QTimeZone::OffsetData after = zone.nextTransition(at);
+        m_offsetFrom = before.atUtc.isValid() ? before.atUtc.toSecsSinceEpoch() : -kAlways;
+        m_offsetTo = after.atUtc.isValid() ? after.atUtc.toSecsSinceEpoch() : kAlways;
+        if (m_offsetFrom > utcSeconds || m_offsetTo <= utcSeconds)
+            m_offsetFrom = m_offsetTo = utcSeconds; // not trusted: ask again next time
+    } else if (!zone.hasDaylightTime()) {
+        m_offsetFrom = -kAlways;
+        m_offsetTo = kAlways;
+    } else {
+        m_offsetFrom = m_offsetTo = utcSeconds;
+    }
+    return m_offset;
+}
+
+bool Context::setMoment(const QString& text, QDate& date, QTime& time)
 {
     const std::optional<QDateTime> moment = FeedDates::parse(text);
     if (!moment)
         return false;
-    const QDateTime local = moment->toTimeZone(zone);
-    date = local.date();
-    const QTime t = local.time();
-    time = QTime(t.hour(), t.minute(), t.second());
+    if (!zone.isValid()) {
+        const QDateTime local = moment->toTimeZone(zone);
+        date = local.date();
+        const QTime t = local.time();
+        time = QTime(t.hour(), t.minute(), t.second());
+        return true;
+    }
+    // The local date and time by arithmetic: one zone lookup per stretch
+    // between transitions instead of one conversion per entry.
+    const qint64 utc = moment->toSecsSinceEpoch();
+    const auto [days, seconds] = daysAndSeconds(utc + offsetAt(utc));
+    date = QDate::fromJulianDay(kUnixEpochJulianDay + days);
+    time = QTime(seconds / 3600, seconds / 60 % 60, seconds % 60);
     return true;
 }
 
@@ -112,9 +232,9 @@ void Context::setEntryMoment(TNewsEntry& entry, const QString& text, int number)
 {
     if (!text.isEmpty() && setMoment(text, entry.date, entry.time))
         return;
-    const QDateTime local = now.toTimeZone(zone);
-    entry.date = local.date();
-    entry.time = QTime(local.time().hour(), local.time().minute(), local.time().second());
+    entry.date = m_localNow.date();
+    const QTime t = m_localNow.time();
+    entry.time = QTime(t.hour(), t.minute(), t.second());
     if (text.isEmpty()) {
         ++m_missingDates;
     } else {
@@ -184,7 +304,7 @@ QString plain(XmlNode element)
 QString multiLine(const QString& text)
 {
     QString t = text.trimmed();
-    if (!t.contains(u'\n') && !t.contains(u'\r'))
+    if (!hasLineBreak(t))
         return t;
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     t.replace(u'\r', u'\n');
@@ -196,12 +316,14 @@ void splitMailAndName(const QString& text, QString& mail, QString& name)
 {
     const QString t = text.trimmed();
     // "mail (Name)", the RSS form, without a regular expression.
-    const qsizetype open = t.indexOf(QStringLiteral(" ("));
-    if (open > 0 && t.endsWith(u')') && t.left(open).contains(u'@') &&
-        !t.left(open).contains(u' ')) {
-        mail = t.left(open);
-        name = t.mid(open + 2, t.size() - open - 3).trimmed();
-        return;
+    const qsizetype open = t.indexOf(u" (");
+    if (open > 0 && t.endsWith(u')')) {
+        const QStringView before = QStringView(t).first(open);
+        if (before.contains(u'@') && !before.contains(u' ')) {
+            mail = before.toString();
+            name = QStringView(t).sliced(open + 2, t.size() - open - 3).trimmed().toString();
+            return;
+        }
     }
     static const QRegularExpression mailFirst(QStringLiteral("^(\\S+@\\S+)\\s*\\((.*)\\)$"));
     static const QRegularExpression nameFirst(QStringLiteral("^(.*?)\\s*<(\\S+@[^>\\s]+)>$"));
@@ -253,6 +375,9 @@ void checkScan(const FeedBytes::Scan& scan)
                                   .arg(FeedBytes::kMaxDepth));
 }
 
+FeedImportResult importDecoded(const QByteArray& bytes, const FeedBytes::Decoded& decoded,
+                               bool checked, const QDateTime& now, const QTimeZone& localZone);
+
 } // namespace
 
 FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
@@ -262,12 +387,25 @@ FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
         throw FeedImportError(
             Kind::TooLarge,
             QStringLiteral("Der Feed ist größer als 16 MiB und wird nicht gelesen."));
-    if (bytes.trimmed().isEmpty())
+    if (QByteArrayView(bytes).trimmed().isEmpty()) // a view: no copy of a large feed
         throw FeedImportError(Kind::NotXml,
                               QStringLiteral("Die Quelle ist leer; sie enthält keinen Feed."));
+    // UTF-8 as named goes to the parser unchecked: the document service's
+    // own pass over the text finds bytes that are no UTF-8, and only then is
+    // the feed decoded again with the fallbacks. One pass less for the
+    // usual feed.
+    if (std::optional<QByteArray> utf8 = FeedBytes::namedUtf8(bytes))
+        return importDecoded(bytes, FeedBytes::Decoded{std::move(*utf8), {}}, false, now,
+                             localZone);
+    return importDecoded(bytes, FeedBytes::toUtf8(bytes), true, now, localZone);
+}
 
+namespace {
+
+FeedImportResult importDecoded(const QByteArray& bytes, const FeedBytes::Decoded& decoded,
+                               bool checked, const QDateTime& now, const QTimeZone& localZone)
+{
     Context context(now, localZone);
-    FeedBytes::Decoded decoded = FeedBytes::toUtf8(bytes);
     if (FeedBytes::looksLikeHtml(decoded.utf8))
         throw FeedImportError(Kind::WebPage,
                               QStringLiteral("Die Quelle ist eine Webseite (HTML) und kein Feed. "
@@ -280,6 +418,8 @@ FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
     try {
         xml.loadFromUtf8(decoded.utf8);
     } catch (const XmlError& e) {
+        if (!checked && !QByteArrayView(decoded.utf8).isValidUtf8())
+            return importDecoded(bytes, FeedBytes::toUtf8(bytes), true, now, localZone);
         QString reason = e.message();
         reason.replace(u'\n', u' ');
         throw FeedImportError(Kind::NotXml,
@@ -324,6 +464,8 @@ FeedImportResult importFeed(const QByteArray& bytes, const QDateTime& now,
     result.document = std::move(context.document);
     return result;
 }
+
+} // namespace
 
 QString reportText(const FeedImportResult& result)
 {

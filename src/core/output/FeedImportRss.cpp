@@ -147,8 +147,9 @@ void readChannelElement(Context& c, XmlNode child, const QString& name, bool rdf
 
 struct ItemTexts
 {
-    QString description;
-    QString encoded;
+    // Only the text kept is turned into a QString.
+    XmlNode description;
+    XmlNode encoded;
     QString date;
     QString creator;
     bool hasGuid = false;
@@ -160,35 +161,48 @@ void readEnclosure(Context& c, TNewsEntry& e, XmlNode enclosure)
         ++c.extraEnclosures;
         return;
     }
-    e.fileUrl = enclosure.attribute(QStringLiteral("url")).trimmed();
-    e.filesize = enclosure.attribute(QStringLiteral("length")).trimmed();
-    e.mime = enclosure.attribute(QStringLiteral("type")).trimmed();
+    e.fileUrl = enclosure.attribute("url").trimmed();
+    e.filesize = enclosure.attribute("length").trimmed();
+    e.mime = enclosure.attribute("type").trimmed();
 }
 
-void readItemElement(Context& c, TNewsEntry& e, ItemTexts& t, XmlNode child, const QString& name)
+void readItemElement(Context& c, TNewsEntry& e, ItemTexts& t, XmlNode child,
+                     const ElementName& name)
 {
-    if (name == u"title") {
+    switch (name.tag) {
+    case Tag::Title:
         e.title = plain(child);
-    } else if (name == u"link") {
+        break;
+    case Tag::Link:
         e.link = plain(child);
-    } else if (name == u"description") {
-        t.description = child.textContent();
-    } else if (name == u"content:encoded") {
-        t.encoded = child.textContent();
-    } else if (name == u"author") {
+        break;
+    case Tag::Description:
+        t.description = child;
+        break;
+    case Tag::ContentEncoded:
+        t.encoded = child;
+        break;
+    case Tag::Author:
         splitMailAndName(plain(child), e.email, e.author);
-    } else if (name == u"dc:creator") {
+        break;
+    case Tag::DcCreator:
         t.creator = plain(child);
-    } else if (name == u"pubDate" || name == u"dc:date") {
+        break;
+    case Tag::PubDate:
+    case Tag::DcDate:
         if (t.date.isEmpty())
             t.date = plain(child);
-    } else if (name == u"guid") {
+        break;
+    case Tag::Guid:
         e.guid = plain(child);
         t.hasGuid = !e.guid.isEmpty();
-    } else if (name == u"enclosure") {
+        break;
+    case Tag::Enclosure:
         readEnclosure(c, e, child);
-    } else {
-        c.skip(name);
+        break;
+    default:
+        c.skip(name.name);
+        break;
     }
 }
 
@@ -196,15 +210,19 @@ void readItem(Context& c, XmlNode item, int number)
 {
     auto e = std::make_unique<TNewsEntry>();
     ItemTexts t;
+    // One pass over the children, each name looked up once.
     for (XmlNode child = item.firstChild(); child; child = child.nextSibling())
         if (child.isElement())
-            readItemElement(c, *e, t, child, c.nameOf(child));
-    e->content = multiLine(t.encoded.trimmed().isEmpty() ? t.description : t.encoded);
+            readItemElement(c, *e, t, child, c.elementName(child));
+    QString text = t.encoded ? t.encoded.textContent() : QString();
+    if (QStringView(text).trimmed().isEmpty())
+        text = t.description ? t.description.textContent() : QString();
+    e->content = multiLine(text);
     if (e->author.isEmpty())
         e->author = t.creator;
     if (!t.hasGuid) {
         // RSS 1.0 names each item by its rdf:about address.
-        const QString about = item.attribute(QStringLiteral("rdf:about")).trimmed();
+        const QString about = item.attribute("rdf:about").trimmed();
         e->guid = about.isEmpty() ? GlobalTools::GenerateGUID() : about;
     }
     e->chkPublish = true;
@@ -220,7 +238,7 @@ void readRss(Context& c, XmlNode root, bool rdf)
 {
     XmlNode channel;
     for (XmlNode child = root.firstChild(); child && !channel; child = child.nextSibling())
-        if (child.isElement() && c.nameOf(child) == u"channel")
+        if (child.isElement() && c.elementName(child).tag == Tag::Channel)
             channel = child;
     if (!channel)
         throw FeedImportError(Kind::NoChannel,
@@ -232,15 +250,15 @@ void readRss(Context& c, XmlNode root, bool rdf)
         for (XmlNode child = parent.firstChild(); child; child = child.nextSibling()) {
             if (!child.isElement())
                 continue;
-            const QString name = c.nameOf(child);
-            if (name == u"item")
+            const ElementName& name = c.elementName(child);
+            if (name.tag == Tag::Item)
                 readItem(c, child, ++number);
             else if (parent == channel)
-                readChannelElement(c, child, name, rdf);
-            else if (name == u"image")
+                readChannelElement(c, child, QString(name.name), rdf);
+            else if (name.tag == Tag::Image)
                 readImage(c, child);
-            else if (name != u"channel" && name != u"textinput")
-                c.skip(name);
+            else if (name.tag != Tag::Channel && name.tag != Tag::TextInput)
+                c.skip(name.name);
         }
     };
     readItems(channel);

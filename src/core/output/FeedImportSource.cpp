@@ -83,7 +83,7 @@ FeedImportResult importUrl(const QString& address, const QDateTime& now, const Q
     }
     // The server's word counts when the body itself does not tell.
     const QByteArray type = got.contentType.toLower();
-    if (type.startsWith("text/html") && !got.body.trimmed().startsWith("<?xml")) {
+    if (type.startsWith("text/html") && !QByteArrayView(got.body).trimmed().startsWith("<?xml")) {
         throw FeedImportError(
             Kind::WebPage, QStringLiteral("Die Adresse \u201E%1\u201C liefert eine Webseite (HTML) "
                                           "und keinen Feed. Bitte die Adresse des Feeds selbst "

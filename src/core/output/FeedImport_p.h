@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QPair>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,19 +14,50 @@
 // Shared by the RSS and Atom readers of the import.
 namespace FeedImportDetail {
 
+// The element names the RSS reader switches on; Other for the rest.
+enum class Tag {
+    Other,
+    Title,
+    Link,
+    Description,
+    ContentEncoded,
+    Author,
+    DcCreator,
+    PubDate,
+    DcDate,
+    Guid,
+    Enclosure,
+    Item,
+    Channel,
+    Image,
+    TextInput,
+};
+
+// An element's name as nameOf() gives it, and its tag.
+struct ElementName
+{
+    QString name;
+    Tag tag = Tag::Other;
+};
+
 // The state of one import: the project being filled, the names of the
 // feed's namespaces and what goes into the report.
 class Context
 {
 public:
-    Context(const QDateTime& now, const QTimeZone& zone) : now(now), zone(zone) {}
+    Context(const QDateTime& now, const QTimeZone& zone)
+        : now(now), zone(zone), m_localNow(now.toTimeZone(zone))
+    {
+    }
 
     // Reads the namespace declarations of the root element; the root's own
     // namespace gets no prefix, well-known ones their usual prefix whatever
     // the feed calls them.
     void readNamespaces(XmlNode root);
     // "title", "content:encoded", "atom:link", ... as described above.
-    QString nameOf(XmlNode element);
+    QString nameOf(XmlNode element) { return elementName(element).name; }
+    // The same with its tag; the reference stays valid until the next call.
+    const ElementName& elementName(XmlNode element);
 
     // An element with no place in the project; prefixed names are counted
     // per prefix ("itunes:*").
@@ -33,7 +65,7 @@ public:
     void note(const QString& line) { m_notes << line; }
 
     // Sets a date and time pair from a feed date; false when it does not read.
-    bool setMoment(const QString& text, QDate& date, QTime& time) const;
+    bool setMoment(const QString& text, QDate& date, QTime& time);
     // An entry's date: unreadable and missing dates become `now`, reported.
     void setEntryMoment(TNewsEntry& entry, const QString& text, int number);
 
@@ -49,9 +81,20 @@ public:
     int extraEnclosures = 0;
 
 private:
+    // The zone's offset in seconds at a UTC moment (seconds since 1970).
+    int offsetAt(qint64 utcSeconds);
+
+    const QDateTime m_localNow;            // for entries without a readable date
     QHash<QByteArray, QString> m_prefixes; // as written -> canonical ("" for the feed's own)
     QString m_ownNamespace;
-    std::vector<std::pair<std::string, QString>> m_names; // name as written -> nameOf
+    // Name as written -> its ElementName; a deque keeps references valid.
+    std::deque<std::pair<std::string, ElementName>> m_names;
+    size_t m_lastName = 0; // where the last lookup hit: items repeat their order
+    ElementName m_overflowName;
+    // The stretch [from, to) between two transitions of the zone in which
+    // its offset was last looked up; empty at first.
+    qint64 m_offsetFrom = 1, m_offsetTo = 0;
+    int m_offset = 0;
     QList<QPair<QString, int>> m_skipped;
     QStringList m_notes;
     QStringList m_badDates;

@@ -101,4 +101,22 @@ QString privateTempFolder()
     return cached;
 }
 
+PrivateRunFile::PrivateRunFile(const QString& fileName)
+{
+    QByteArray pattern = QFile::encodeName(privateTempFolder() + QStringLiteral("run-XXXXXX"));
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw Error(QStringLiteral("Kein temporärer Ordner für die Datei %1: %2")
+                        .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
+    m_folder = QFile::decodeName(pattern);
+    m_path = m_folder + u'/' + fileName;
+}
+
+PrivateRunFile::~PrivateRunFile()
+{
+    // Only what the run may have left: the file (or the half of it a failed
+    // write left), then the folder if nothing else came into it.
+    QFile::remove(m_path);
+    QDir().rmdir(m_folder);
+}
+
 } // namespace Folders

@@ -21,4 +21,24 @@ bool ensureAppDataFolder();
 // folder can be made.
 QString privateTempFolder();
 
+// A file of one run (an upload): FILENAME in a fresh folder of its own made
+// inside privateTempFolder(), so two running instances never write the same
+// file. Nothing is created but the folder. The destructor removes the file
+// and its folder, whatever became of the run. Throws Error when no folder
+// can be made.
+class PrivateRunFile
+{
+public:
+    explicit PrivateRunFile(const QString& fileName);
+    ~PrivateRunFile();
+    PrivateRunFile(const PrivateRunFile&) = delete;
+    PrivateRunFile& operator=(const PrivateRunFile&) = delete;
+
+    const QString& path() const { return m_path; }
+
+private:
+    QString m_folder;
+    QString m_path;
+};
+
 } // namespace Folders

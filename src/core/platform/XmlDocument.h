@@ -82,6 +82,7 @@ public:
     // Forbidden characters in the value are dropped, as in setText.
     void setAttribute(const QString& name, const QString& value);
     QString attribute(const QString& name) const;
+    QString attribute(const char* utf8Name) const;
     // Every attribute in document order: (name, value).
     QList<std::pair<QString, QString>> attributes() const;
 

@@ -35,11 +35,13 @@ void TForm1::actUploadExecute()
 {
     if (!confirmPublishing())
         return;
-    // Private per-user folder: no other user can plant or read the file.
-    const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
-    withDocument([&path](const FeedDocument& document) { Rss20::GenerateRSS20(document, path); });
-    if (UploadRSSFile(path))
-        verifyPublishedFeed(path);
+    // A file of this upload's own: another running editor or a scheduled
+    // --upload never overwrites it. Gone when the upload and its check end.
+    const Folders::PrivateRunFile file(QStringLiteral("tvst_temp.xml"));
+    withDocument(
+        [&file](const FeedDocument& document) { Rss20::GenerateRSS20(document, file.path()); });
+    if (UploadRSSFile(file.path()))
+        verifyPublishedFeed(file.path());
 }
 
 void TForm1::verifyPublishedFeed(const QString& uploadedPath)

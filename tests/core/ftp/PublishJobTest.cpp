@@ -308,6 +308,60 @@ TEST_P(PublishJobTest, CancelLeavesTheOldFeedIntact)
     EXPECT_TRUE(leftovers().isEmpty()) << log.join('\n').toStdString();
 }
 
+// A server that refuses the temporary name or the rename (permissions, a
+// rename it does not offer): the job stores the final name directly and says
+// so in the same words over every protocol.
+TEST_P(PublishJobTest, RefusedTemporaryNameOrRenameStoresTheFinalNameDirectly)
+{
+    const bool sftp = GetParam().protocol == RemoteProtocol::Sftp;
+    struct Case
+    {
+        const char* name;
+        QStringList ftpOptions; // empty: SFTP only
+        QStringList sftpOptions;
+        QString line; // %1 the server's reason
+        const char* ftpReason;
+        const char* sftpReason;
+    };
+    const QString nameLine = QStringLiteral("Der Server lehnt den vorläufigen Namen ab (%1); die "
+                                            "Datei wird direkt als feed.xml gespeichert.");
+    const QString renameLine = QStringLiteral("Der Server lehnt das Umbenennen ab (%1); die Datei "
+                                              "wird direkt als feed.xml gespeichert.");
+    const Case cases[] = {
+        {"temporary name refused",
+         {"--refuse-upload-names"},
+         {"--refuse-upload-names"},
+         nameLine,
+         "Name not allowed.",
+         "Permission denied"},
+        {"rename refused",
+         {"--refuse-rename"},
+         {"--refuse-rename", "3"},
+         renameLine,
+         "Permission denied.",
+         "Rename refused"},
+        {"rename failed", {}, {"--refuse-rename", "4"}, renameLine, "", "Rename refused"},
+        {"rename unsupported", {}, {"--refuse-rename", "8"}, renameLine, "", "Rename refused"},
+    };
+    for (const Case& c : cases) {
+        if (!sftp && c.ftpOptions.isEmpty())
+            continue;
+        SCOPED_TRACE(c.name);
+        run = std::make_unique<ServerRun>();
+        ASSERT_TRUE(QDir(run->home.path()).mkdir(QStringLiteral("www")));
+        writeFile(run->www() + QStringLiteral("/feed.xml"), kOldFeed);
+        startServer(sftp ? c.sftpOptions : c.ftpOptions);
+        log.clear();
+        ASSERT_TRUE(job(settings())->upload(localFeed())) << log.join(u'\n').toStdString();
+        const QString expected = c.line.arg(QString::fromUtf8(sftp ? c.sftpReason : c.ftpReason));
+        EXPECT_TRUE(log.contains(expected)) << log.join('\n').toStdString();
+        EXPECT_EQ(log.back(), QStringLiteral("Dateien erfolgreich übertragen!"));
+        const QString stored = run->www() + QStringLiteral("/feed.xml");
+        EXPECT_EQ(storedFileBytes(stored, fileBytes(localFeed())), fileBytes(localFeed()));
+        EXPECT_TRUE(leftovers().isEmpty()) << log.join('\n').toStdString();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Protocols, PublishJobTest, ::testing::ValuesIn(kRows), rowName);
 
 // --- FTPS only ----------------------------------------------------------------

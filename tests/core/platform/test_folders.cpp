@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +66,63 @@ TEST_F(PrivateTempFolder, ForeignOrLinkedNameIsNotUsed)
     EXPECT_TRUE(folder.startsWith(m_base.path() + "/tavistrel-"));
     EXPECT_TRUE(S_ISDIR(modeOf(folder)));
     EXPECT_EQ(modeOf(folder) & 0777, 0700u);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Two uploads at once (an editor and a scheduled --upload) each write their
+// own file of the same name; each is gone when its run ends.
+TEST_F(PrivateTempFolder, RunFilesAreOwnAndGoneAfterTheRun)
+{
+    QString first, second;
+    {
+        const Folders::PrivateRunFile a(QStringLiteral("tvst_temp.xml"));
+        const Folders::PrivateRunFile b(QStringLiteral("tvst_temp.xml"));
+        first = a.path();
+        second = b.path();
+        EXPECT_NE(first, second);
+        for (const QString& path : {first, second}) {
+            EXPECT_TRUE(path.startsWith(preferred() + "/")) << path.toStdString();
+            EXPECT_TRUE(path.endsWith("/tvst_temp.xml")) << path.toStdString();
+            EXPECT_EQ(modeOf(QFileInfo(path).path()) & 0777, 0700u);
+        }
+        writeFile(first, "<rss>eins</rss>");
+        writeFile(second, "<rss>zwei</rss>");
+        QFile f(first);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), "<rss>eins</rss>");
+    }
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_FALSE(QFileInfo::exists(second));
+    EXPECT_EQ(QDir(preferred()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList());
+}
+
+// A run that fails (an exception on its way out) leaves nothing either, also
+// when it never wrote its file.
+TEST_F(PrivateTempFolder, RunFileIsGoneAfterAFailedRun)
+{
+    for (const bool written : {true, false}) {
+        QString path;
+        try {
+            const Folders::PrivateRunFile file(QStringLiteral("tvst_temp.xml"));
+            path = file.path();
+            if (written)
+                writeFile(path, "<rss/>");
+            throw std::runtime_error("upload failed");
+        } catch (const std::runtime_error&) {
+        }
+        EXPECT_FALSE(path.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(path));
+        EXPECT_EQ(
+            QDir(preferred()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList());
+    }
 }
 
 TEST(Folders, AppDataFolderEndsInTheProgramName)

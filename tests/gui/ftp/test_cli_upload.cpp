@@ -9,6 +9,7 @@
 #include "support/TestHttpServer.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -56,11 +57,16 @@ protected:
     QString configFolder() const { return m_home.filePath(QStringLiteral(".config")); }
     QString knownHosts() const { return configFolder() + QStringLiteral("/Tavistrel/known_hosts"); }
 
-    // The RSS file the program built for the upload.
-    QByteArray builtRss() const
+    // What the runs left in their private temporary folder.
+    QStringList leftovers() const
     {
-        return readFile(
-            m_tmp.filePath(QStringLiteral("tavistrel-%1/tvst_temp.xml").arg(::getuid())));
+        QStringList found;
+        QDirIterator it(m_tmp.filePath(QStringLiteral("tavistrel-%1").arg(::getuid())),
+                        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        return found;
     }
 
     static QByteArray readFile(const QString& path)
@@ -96,11 +102,12 @@ TEST_F(CliUpload, StoresTheFileAgainstPyftpdlib)
     const ProgramRun r =
         run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, kSuccess.arg("anna", "www").arg(builtRss().size()));
-    const QByteArray stored =
-        storedFileBytes(home.filePath(QStringLiteral("www/feed.xml")), builtRss());
-    EXPECT_EQ(stored, builtRss());
+    const qint64 size = sentSize(r.out);
+    EXPECT_EQ(r.out, kSuccess.arg("anna", "www").arg(size));
+    const QByteArray stored = storedFileOfSize(home.filePath(QStringLiteral("www/feed.xml")), size);
+    EXPECT_EQ(stored.size(), size);
     EXPECT_TRUE(stored.contains("Vereinsnachrichten"));
+    EXPECT_EQ(leftovers(), QStringList());
     EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("geheim-123")));
 }
 
@@ -132,8 +139,8 @@ TEST_F(CliUpload, SftpRefusesAnUnknownHostKeyAndStoresOnceItIsTrusted)
     trusted.close();
     const ProgramRun r = run({"--upload", project});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, kSuccess.arg("anna", "www").arg(builtRss().size()));
-    EXPECT_EQ(readFile(root.filePath(QStringLiteral("www/feed.xml"))), builtRss());
+    EXPECT_EQ(r.out, kSuccess.arg("anna", "www").arg(sentSize(r.out)));
+    EXPECT_EQ(readFile(root.filePath(QStringLiteral("www/feed.xml"))).size(), sentSize(r.out));
     EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("geheim-123")));
 }
 
@@ -155,7 +162,7 @@ TEST_F(CliUpload, FetchesTheFeedAddressAfterTheUpload)
         run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)},
             true);
     EXPECT_EQ(fresh.exitCode, 0) << fresh.err.toStdString();
-    EXPECT_EQ(fresh.out, kSuccess.arg("anna", "www").arg(builtRss().size()) +
+    EXPECT_EQ(fresh.out, kSuccess.arg("anna", "www").arg(sentSize(fresh.out)) +
                              QStringLiteral("Feed unter %1 abrufbar und aktuell.\n").arg(address));
 
     web.route("/www/feed.xml", {200, "application/rss+xml", "<rss version=\"2.0\"/>", {}});
@@ -163,7 +170,7 @@ TEST_F(CliUpload, FetchesTheFeedAddressAfterTheUpload)
         run({"--upload", writeProject(server.port(), "anna", "geheim-123", "www", "FTP", address)},
             true);
     EXPECT_EQ(stale.exitCode, 0) << stale.err.toStdString();
-    EXPECT_TRUE(stale.out.startsWith(kSuccess.arg("anna", "www").arg(builtRss().size()) +
+    EXPECT_TRUE(stale.out.startsWith(kSuccess.arg("anna", "www").arg(sentSize(stale.out)) +
                                      QStringLiteral("Warnung: Unter %1 liegt nicht").arg(address)))
         << stale.out.toStdString();
 
@@ -190,6 +197,7 @@ TEST_F(CliUpload, WrongPasswordFailsWithTheServersAnswer)
         << r.out.toStdString();
     EXPECT_FALSE((r.out + r.err).contains(QStringLiteral("falsch-42")));
     EXPECT_TRUE(QDir(home.path()).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(leftovers(), QStringList());
 }
 
 TEST_F(CliUpload, StoresTheFileAgainstVsftpd)
@@ -203,8 +211,9 @@ TEST_F(CliUpload, StoresTheFileAgainstVsftpd)
     ASSERT_TRUE(server.startVsftpd(root, top.path(), &failure)) << failure.toStdString();
     const ProgramRun r = run({"--upload", writeProject(server.port(), "anonymous", "", "/upload")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, kSuccess.arg("anonymous", "/upload").arg(builtRss().size()));
-    EXPECT_EQ(storedFileBytes(root + QStringLiteral("/upload/feed.xml"), builtRss()), builtRss());
+    const qint64 size = sentSize(r.out);
+    EXPECT_EQ(r.out, kSuccess.arg("anonymous", "/upload").arg(size));
+    EXPECT_EQ(storedFileOfSize(root + QStringLiteral("/upload/feed.xml"), size).size(), size);
 }
 
 TEST_F(CliUpload, RefusesBadArgumentsAndSettings)
@@ -264,6 +273,8 @@ TEST_P(CliInterrupt, EndsCleanlyAndDeletesTheTemporaryFile)
         << transcript.join('\n').toStdString();
     EXPECT_TRUE(transcript.filter(QStringLiteral("RNFR")).isEmpty());
     EXPECT_FALSE(transcript.contains(QStringLiteral("STOR feed.xml")));
+    // The local file of the run is gone too.
+    EXPECT_EQ(leftovers(), QStringList());
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliInterrupt, ::testing::Values(SIGINT, SIGTERM),
