@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "Controls.h"
+#include "EntryListModel.h"
 #include "HelpPages.h"
 #include "document/ProjectFile.h"
 #include "document/uGlobalTools.h"
@@ -259,13 +260,12 @@ void TForm1::withDocument(const std::function<void(const FeedDocument&)>& use)
     use(document);
 }
 
-void TForm1::applyToControls(const FeedDocument& document)
+void TForm1::applyToControls(FeedDocument document)
 {
     const auto settings = ChannelSettings::all();
     for (size_t i = 0; i < settings.size(); ++i)
         setChannelValue(QString::fromLatin1(settings[i].key), document.value(int(i)));
-    ListField = document.entries;
-    RefreshNewsList();
+    m_entryModel->replaceAll(std::move(document.entries));
     // The preview shows the last check's picture; it never belongs to
     // another project.
     if (auto* preview = findChild<QLabel*>(QStringLiteral("logoPicture")))
@@ -308,7 +308,7 @@ bool TForm1::LoadProjectFile(const QString& path)
         m_ui.showMessage(this, kNotAProjectFileMessage);
         return false;
     }
-    applyToControls(document);
+    applyToControls(std::move(document));
     return true;
 }
 

@@ -23,10 +23,12 @@ class QMimeData;
 class QPlainTextEdit;
 class QSpinBox;
 class QTabWidget;
+class QTableView;
 class QTableWidget;
 class QTextBrowser;
 class QTimeEdit;
 class QDialog;
+class EntryListModel;
 class TfrmEntry;
 class TfrmFTPLog;
 class QMenu;
@@ -70,7 +72,8 @@ public:
     // The window's project for `use`, its entries lent rather than copied
     // (they are back in the list afterwards, also when `use` throws).
     void withDocument(const std::function<void(const FeedDocument&)>& use);
-    void applyToControls(const FeedDocument& document);
+    // Takes the document's entries; pass an rvalue to move rather than copy them.
+    void applyToControls(FeedDocument document);
 
     // One channel setting by key; throws std::out_of_range for an unknown key
     // and std::bad_variant_access for a value of the wrong kind.
@@ -112,6 +115,7 @@ public:
     // Writes the project and takes the path as its name; throws when the
     // file cannot be written, leaving the name state as it was.
     void SaveProjectFile(const QString& path);
+    // Shows the entry list anew (a reset of the view's model).
     void RefreshNewsList();
     // Opens dropped files one after another, each after the save question.
     void openDroppedFiles(const QStringList& paths);
@@ -234,6 +238,7 @@ private:
     void setStatusText(const QString& text);
     void openProject(const QString& path);
     bool runEntryDialog(TfrmEntry& dialog);
+    void showMovedEntry(int index);
     void buildRecentMenu(QMenu* fileMenu);
     void rebuildRecentMenu();
     void noteRecentFile(const QString& path);
@@ -269,7 +274,8 @@ private:
     QTabWidget* tPageControl = nullptr;
     QTextBrowser* HelpBrowser = nullptr;
     QLabel* m_statusLabel = nullptr;
-    QTableWidget* lstNews = nullptr;
+    QTableView* lstNews = nullptr;
+    EntryListModel* m_entryModel = nullptr;
     QWidget* panelTime = nullptr;
     QPlainTextEdit* memoDescription = nullptr;
     QWidget* panelFindings = nullptr;

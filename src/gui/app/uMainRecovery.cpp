@@ -124,7 +124,7 @@ void TForm1::offerRecoveryCopies()
             m_recovery->decline(copy);
             continue;
         }
-        applyToControls(document);
+        applyToControls(std::move(document));
         // An unnamed project that differs from every file: this window's
         // own copy takes over before the old one goes.
         bSaved = false;
