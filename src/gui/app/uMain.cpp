@@ -36,6 +36,9 @@
 #include <QTimeEdit>
 #include <QUrl>
 #include <stdexcept>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -270,6 +273,7 @@ void TForm1::applyToControls(FeedDocument document)
     // another project.
     if (auto* preview = findChild<QLabel*>(QStringLiteral("logoPicture")))
         preview->clear();
+    releaseFreedMemory();
 }
 
 // --- Name state and project file ------------------------------------------
@@ -291,6 +295,14 @@ void TForm1::takeName(const QString& path)
     setStatusText(path);
     markUnchanged();
     noteRecentFile(path);
+    releaseFreedMemory();
+}
+
+void TForm1::releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 bool TForm1::LoadProjectFile(const QString& path)

@@ -134,7 +134,7 @@ public:
     // first show does it once its events have been handled.
     void offerRecoveryCopies();
     // True when what would be saved differs from what was last opened or saved.
-    bool differsFromFile() const;
+    bool differsFromFile();
     // This window's copy; empty without recovery.
     QString recoveryCopyPath() const;
 
@@ -245,9 +245,14 @@ private:
     void startRecovery();
     void markUnchanged();
     void endRecovery();
-    QByteArray projectHash() const;
+    QByteArray projectData();
+    QByteArray projectHash();
     void onFocusChanged(QWidget* old, QWidget* now);
     static QStringList localFiles(const QMimeData* data);
+    // Gives the heap's free memory back to the system after a whole project
+    // was read, replaced or written, so that its passing trees and texts do
+    // not stay resident for the rest of the session.
+    static void releaseFreedMemory();
 
     UserInteraction& m_ui;
     Options m_options;
