@@ -84,7 +84,10 @@ protected:
     }
 
     // The entry list view and what its model shows in a cell.
-    QTableView* entryView() const { return form->findChild<QTableView*>(QStringLiteral("lstNews")); }
+    QTableView* entryView() const
+    {
+        return form->findChild<QTableView*>(QStringLiteral("lstNews"));
+    }
     static int rowCount(const QAbstractItemView* view) { return view->model()->rowCount(); }
     static QString cellText(const QAbstractItemView* view, int row, int column,
                             int role = Qt::DisplayRole)

@@ -3,9 +3,9 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QHeaderView>
 #include <QTableView>
 #include <QTimeEdit>
 
@@ -32,14 +32,11 @@ public:
         m_connections = {
             QObject::connect(model, &QAbstractItemModel::rowsInserted, rows("inserted")),
             QObject::connect(model, &QAbstractItemModel::rowsRemoved, rows("removed")),
-            QObject::connect(model, &QAbstractItemModel::rowsMoved,
-                             [this](const QModelIndex&, int first, int last, const QModelIndex&,
-                                    int to) {
-                                 lines << QStringLiteral("moved %1-%2 to %3")
-                                              .arg(first)
-                                              .arg(last)
-                                              .arg(to);
-                             }),
+            QObject::connect(
+                model, &QAbstractItemModel::rowsMoved,
+                [this](const QModelIndex&, int first, int last, const QModelIndex&, int to) {
+                    lines << QStringLiteral("moved %1-%2 to %3").arg(first).arg(last).arg(to);
+                }),
             QObject::connect(model, &QAbstractItemModel::dataChanged,
                              [this](const QModelIndex& from, const QModelIndex& to) {
                                  lines << QStringLiteral("changed %1,%2-%3,%4")
@@ -411,9 +408,9 @@ TEST_F(EntriesTest, CommandsKeepTheScrollPosition)
         int topAfter; // the top row's shift
     };
     const Case cases[] = {
-        {"btNewNews", 2, 0},   {"btEditNews", 2, 0}, {"btDelete", 2, 0}, {"btUp", 2, 0},
-        {"btDown", 2, 0},      {"btUp", 0, -1}, // the entry goes above the view
-        {"btDown", visible - 1, 1},             // and below it
+        {"btNewNews", 2, 0},        {"btEditNews", 2, 0}, {"btDelete", 2, 0}, {"btUp", 2, 0},
+        {"btDown", 2, 0},           {"btUp", 0, -1}, // the entry goes above the view
+        {"btDown", visible - 1, 1},                  // and below it
     };
     onDialog([](TfrmEntry&) { return true; });
     for (const Case& c : cases) {
