@@ -32,6 +32,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTextBrowser>
 #include <QTimeEdit>
 #include <QUrl>
@@ -115,6 +116,8 @@ TForm1::~TForm1()
     // hear of it any more.
     disconnect(qApp, nullptr, this, nullptr);
     endRecovery();
+    // The list view, a child, lives on after ListField; it must not read it.
+    lstNews->setModel(nullptr);
 }
 
 // --- Bindings -------------------------------------------------------------
