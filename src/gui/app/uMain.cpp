@@ -298,7 +298,6 @@ void TForm1::takeName(const QString& path)
     setStatusText(path);
     markUnchanged();
     noteRecentFile(path);
-    releaseFreedMemory();
 }
 
 void TForm1::releaseFreedMemory()
@@ -336,8 +335,11 @@ void TForm1::SaveProjectFile(const QString& path)
 
 void TForm1::openProject(const QString& path)
 {
-    if (LoadProjectFile(path))
-        takeName(path);
+    if (!LoadProjectFile(path))
+        return;
+    takeName(path);
+    // After the comparison copy that taking the name makes.
+    releaseFreedMemory();
 }
 
 void TForm1::NewDocument()

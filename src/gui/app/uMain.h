@@ -249,9 +249,10 @@ private:
     QByteArray projectHash();
     void onFocusChanged(QWidget* old, QWidget* now);
     static QStringList localFiles(const QMimeData* data);
-    // Gives the heap's free memory back to the system after a whole project
-    // was read, replaced or written, so that its passing trees and texts do
-    // not stay resident for the rest of the session.
+    // Gives the heap's free memory back to the system once a project was
+    // read or replaced, so that the file's passing tree and the old entries
+    // do not stay resident. Not after a save: the next save reuses that
+    // memory, and taking it back page by page would slow every save.
     static void releaseFreedMemory();
 
     UserInteraction& m_ui;

@@ -98,7 +98,6 @@ void TForm1::saveRecoveryCopy()
         return;
     m_recovery->write(bytes);
     m_copyHash = hash;
-    releaseFreedMemory();
 }
 
 void TForm1::endRecovery()
