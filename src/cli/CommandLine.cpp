@@ -101,9 +101,8 @@ const FeedDocument* readProject(const QString& projectPath)
 
 // Prints the findings of the feed check, then their count; returns the
 // number of Fehler.
-int printFindings(std::FILE* stream, const FeedDocument& document)
+int printFindings(std::FILE* stream, const QList<FeedCheck::Finding>& findings)
 {
-    const QList<FeedCheck::Finding> findings = FeedCheck::run(document);
     for (const FeedCheck::Finding& finding : findings)
         print(stream, finding.line());
     print(stream, FeedCheck::summary(findings));
@@ -117,10 +116,18 @@ int check(const QStringList& args)
                             "Aufruf: tavistrel --check PROJEKT.tvst"));
         return kUsageError;
     }
+    // Entry by entry where the file allows; the findings come at the end,
+    // so the whole read can still take over and word a problem.
+    std::optional<FeedCheck::Checker> checker;
+    const bool streamed = ProjectFile::StreamProjectFile(
+        args[0], [&checker](const FeedDocument& channel) { checker.emplace(channel); },
+        [&checker](const TNewsEntry& entry) { checker->addEntry(entry); });
+    if (streamed)
+        return printFindings(stdout, checker->finish()) > 0 ? kFeedHasErrors : kSuccess;
     const FeedDocument* document = readProject(args[0]);
     if (!document)
         return kFailure;
-    return printFindings(stdout, *document) > 0 ? kFeedHasErrors : kSuccess;
+    return printFindings(stdout, FeedCheck::run(*document)) > 0 ? kFeedHasErrors : kSuccess;
 }
 
 // The RSS file name setting names the file on the FTP server; beside the
@@ -134,14 +141,114 @@ bool isPlainFileName(const QString& name)
 int writeRssToStandardOutput(const FeedDocument& document)
 {
     try {
-        XmlDocument xml;
-        Rss20::BuildRSS20(document, xml);
         FileAccess::DirectWriter out(STDOUT_FILENO, QStringLiteral("Standardausgabe"));
-        xml.writeTo(out);
+        Rss20::RssWriter writer(
+            [&out](const char* data, qsizetype size) { out.write(data, size); });
+        Rss20::WriteRSS20(document, writer);
     } catch (const Error& e) {
         fail(e.message());
         return kFailure;
     }
+    return kSuccess;
+}
+
+// Where --export-rss writes, or why it refuses (message and exit code).
+struct OutputTarget
+{
+    QString path;
+    QString refusal;
+    int code = kSuccess;
+};
+
+OutputTarget rssOutputTarget(const QStringList& args, const FeedDocument& document)
+{
+    const QString projectPath = args[0];
+    QString outPath;
+    if (args.size() == 2) {
+        outPath = args[1];
+    } else {
+        const QString name = document.text(u"edtFileNameRSS");
+        if (!isPlainFileName(name))
+            return {{},
+                    QStringLiteral("Der RSS-Dateiname \"%1\" des Projekts \"%2\" ist kein "
+                                   "einfacher Dateiname; bitte eine Ausgabedatei angeben.")
+                        .arg(name, projectPath),
+                    kUsageError};
+        outPath = QFileInfo(projectPath).absoluteDir().filePath(name);
+        // A foreign project's RSS file name must not replace a project beside it.
+        if (name.endsWith(QStringLiteral(".tvst"), Qt::CaseInsensitive) ||
+            ProjectFile::looksLikeProjectFile(outPath))
+            return {{},
+                    QStringLiteral("Der RSS-Dateiname \"%1\" des Projekts \"%2\" bezeichnet "
+                                   "eine Projektdatei; sie wird nicht überschrieben. Bitte eine "
+                                   "Ausgabedatei angeben.")
+                        .arg(name, projectPath),
+                    kUsageError};
+    }
+    // Replacing the project with its own feed would lose the project.
+    if (outPath != u"-" &&
+        QFileInfo(outPath).canonicalFilePath() == QFileInfo(projectPath).canonicalFilePath())
+        return {{},
+                QStringLiteral("Die Ausgabedatei \"%1\" ist die Projektdatei selbst; sie wird "
+                               "nicht überschrieben.")
+                    .arg(outPath),
+                kUsageError};
+    return {outPath, {}, kSuccess};
+}
+
+void printWritten(const QString& outPath)
+{
+    print(stdout, QStringLiteral("RSS-Datei geschrieben: %1")
+                      .arg(QDir::toNativeSeparators(QFileInfo(outPath).absoluteFilePath())));
+}
+
+// Thrown to leave the streamed export for the whole read.
+struct NotStreamed
+{
+};
+
+// The export entry by entry into a temporary file renamed at the end, for
+// the ordinary case: the project is never held whole. Returns nullopt, with
+// nothing written or printed, whenever the whole read must decide (the
+// file is unusual or has an error, the target refused or not a regular
+// file, a write failed); that read then says what is wrong.
+std::optional<int> exportRssStreamed(const QStringList& args)
+{
+    std::optional<FileAccess::SaveWriter> file;
+    std::optional<Rss20::RssWriter> writer;
+    std::optional<FeedCheck::Checker> checker;
+    QString outPath;
+    try {
+        const bool read = ProjectFile::StreamProjectFile(
+            args[0],
+            [&](const FeedDocument& channel) {
+                const OutputTarget target = rssOutputTarget(args, channel);
+                if (target.code != kSuccess || target.path == u"-" ||
+                    FileAccess::isSpecialFile(target.path))
+                    throw NotStreamed();
+                outPath = target.path;
+                file.emplace(outPath);
+                writer.emplace(
+                    [&file](const char* data, qsizetype size) { file->write(data, size); });
+                checker.emplace(channel);
+                writer->writeChannel(channel);
+            },
+            [&](const TNewsEntry& entry) {
+                checker->addEntry(entry);
+                writer->writeItem(entry);
+            });
+        if (!read)
+            return std::nullopt;
+        writer->finish();
+        file->commit();
+    } catch (const NotStreamed&) {
+        return std::nullopt;
+    } catch (const Error&) {
+        return std::nullopt;
+    }
+    // Scripts keep working: the findings are news, not a refusal.
+    printFindings(stderr, checker->finish());
+    printWritten(outPath);
     return kSuccess;
 }
 
@@ -153,56 +260,30 @@ int exportRss(const QStringList& args)
                             "[AUSGABE.xml]"));
         return kUsageError;
     }
-    const QString projectPath = args[0];
-    const FeedDocument* read = readProject(projectPath);
+    if (const std::optional<int> code = exportRssStreamed(args))
+        return *code;
+
+    const FeedDocument* read = readProject(args[0]);
     if (!read)
         return kFailure;
     const FeedDocument& document = *read;
-
-    QString outPath;
-    if (args.size() == 2) {
-        outPath = args[1];
-    } else {
-        const QString name = document.text(u"edtFileNameRSS");
-        if (!isPlainFileName(name)) {
-            fail(QStringLiteral("Der RSS-Dateiname \"%1\" des Projekts \"%2\" ist kein "
-                                "einfacher Dateiname; bitte eine Ausgabedatei angeben.")
-                     .arg(name, projectPath));
-            return kUsageError;
-        }
-        outPath = QFileInfo(projectPath).absoluteDir().filePath(name);
-        // A foreign project's RSS file name must not replace a project beside it.
-        if (name.endsWith(QStringLiteral(".tvst"), Qt::CaseInsensitive) ||
-            ProjectFile::looksLikeProjectFile(outPath)) {
-            fail(QStringLiteral("Der RSS-Dateiname \"%1\" des Projekts \"%2\" bezeichnet eine "
-                                "Projektdatei; sie wird nicht überschrieben. Bitte eine "
-                                "Ausgabedatei angeben.")
-                     .arg(name, projectPath));
-            return kUsageError;
-        }
+    const OutputTarget target = rssOutputTarget(args, document);
+    if (target.code != kSuccess) {
+        fail(target.refusal);
+        return target.code;
     }
-
-    if (outPath == u"-")
+    if (target.path == u"-")
         return writeRssToStandardOutput(document);
 
-    // Replacing the project with its own feed would lose the project.
-    if (QFileInfo(outPath).canonicalFilePath() == QFileInfo(projectPath).canonicalFilePath()) {
-        fail(QStringLiteral("Die Ausgabedatei \"%1\" ist die Projektdatei selbst; sie wird "
-                            "nicht überschrieben.")
-                 .arg(outPath));
-        return kUsageError;
-    }
-
     // Scripts keep working: the findings are news, not a refusal.
-    printFindings(stderr, document);
+    printFindings(stderr, FeedCheck::run(document));
     try {
-        Rss20::GenerateRSS20(document, outPath);
+        Rss20::GenerateRSS20(document, target.path);
     } catch (const Error& e) {
         fail(e.message());
         return kFailure;
     }
-    print(stdout, QStringLiteral("RSS-Datei geschrieben: %1")
-                      .arg(QDir::toNativeSeparators(QFileInfo(outPath).absoluteFilePath())));
+    printWritten(target.path);
     return kSuccess;
 }
 
@@ -257,7 +338,7 @@ int upload(const QStringList& args)
         fail(problem);
         return kFailure;
     }
-    printFindings(stderr, *document);
+    printFindings(stderr, FeedCheck::run(*document));
     try {
         const QString path = Folders::privateTempFolder() + QStringLiteral("tvst_temp.xml");
         Rss20::GenerateRSS20(*document, path);

@@ -3,10 +3,16 @@
 #include "ftp/RemoteSession.h"
 #include "platform/BooleanText.h"
 #include "platform/RegionalSettings.h"
+#include "platform/XmlStream.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace ProjectFile {
 namespace {
@@ -56,7 +62,8 @@ ChannelValue decodeValue(SettingKind kind, const QString& text)
     }
 }
 
-void readDocument(XmlDocument& xml, FeedDocument& document)
+// Reads the settings; returns the entry list's element (null when missing).
+XmlNode readSettings(const XmlDocument& xml, FeedDocument& document)
 {
     const XmlNode root = xml.documentElement();
     const XmlNode fileInfo = root.findChild("FileInfo");
@@ -76,7 +83,12 @@ void readDocument(XmlDocument& xml, FeedDocument& document)
             absentLater ? QString::fromLatin1(s.defaultText) : ReadElementText(element);
         document.setValue(i, decodeValue(s.kind, text));
     }
+    return itemList;
+}
 
+void readDocument(XmlDocument& xml, FeedDocument& document)
+{
+    const XmlNode itemList = readSettings(xml, document);
     if (!itemList)
         throw ProjectFileError(QStringLiteral("ItemList fehlt"));
     for (XmlNode child = itemList.firstChild(); child; child = child.nextSibling()) {
@@ -105,7 +117,159 @@ FeedDocument readProject(const std::function<void(XmlDocument&)>& parse)
     return document;
 }
 
+// The entries are parsed on a second thread while the caller's thread
+// handles the ones before: parsing and handling (checking, writing) cost
+// about the same. Batches keep the hand-over cheap, and at most a few of
+// them wait, so memory stays small.
+class EntryPipe
+{
+public:
+    using Batch = std::vector<TNewsEntry>;
+    static constexpr size_t kBatchSize = 64;
+    static constexpr size_t kMaxWaiting = 4;
+
+    // Producer side; false when the consumer gave up.
+    bool push(Batch&& batch)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_cancelled || m_waiting.size() < kMaxWaiting; });
+        if (m_cancelled)
+            return false;
+        m_waiting.push_back(std::move(batch));
+        m_changed.notify_all();
+        return true;
+    }
+    void close(bool complete)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_closed = true;
+        m_complete = complete;
+        m_changed.notify_all();
+    }
+    // Consumer side; false once the producer closed and nothing waits.
+    bool pop(Batch& batch)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_closed || !m_waiting.empty(); });
+        if (m_waiting.empty())
+            return false;
+        batch = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        m_changed.notify_all();
+        return true;
+    }
+    void cancel()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_cancelled = true;
+        m_changed.notify_all();
+    }
+    bool complete()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_complete;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_waiting;
+    bool m_closed = false;
+    bool m_complete = false;
+    bool m_cancelled = false;
+};
+
+// Every entry to onEntry in list order; false when the file turned out to
+// need the whole read. What onEntry throws passes through.
+bool readEntriesAhead(XmlChunkReader& reader, const std::function<void(const TNewsEntry&)>& onEntry)
+{
+    EntryPipe pipe;
+    std::thread producer([&reader, &pipe] {
+        bool complete = false;
+        try {
+            XmlDocument child;
+            EntryPipe::Batch batch;
+            batch.reserve(EntryPipe::kBatchSize);
+            bool going = true;
+            while (going && reader.readChild(child)) {
+                batch.emplace_back().LoadFromXmlNode(child.documentElement());
+                if (batch.size() == EntryPipe::kBatchSize) {
+                    going = pipe.push(std::move(batch));
+                    batch = {};
+                    batch.reserve(EntryPipe::kBatchSize);
+                }
+            }
+            if (going) {
+                reader.finish();
+                complete = pipe.push(std::move(batch));
+            }
+        } catch (...) {
+            // Any failure leaves the decision to the whole read.
+        }
+        pipe.close(complete);
+    });
+    try {
+        EntryPipe::Batch batch;
+        while (pipe.pop(batch))
+            for (const TNewsEntry& entry : batch)
+                onEntry(entry);
+    } catch (...) {
+        pipe.cancel();
+        producer.join();
+        throw;
+    }
+    producer.join();
+    return pipe.complete();
+}
+
+// The streamed read: the head holds every setting (nothing but end tags
+// follows the entry list), and its entry list must be the one the whole
+// read takes, the first under the first FileContent.
+bool streamProject(XmlChunkReader& reader,
+                   const std::function<void(const FeedDocument&)>& onChannel,
+                   const std::function<void(const TNewsEntry&)>& onEntry)
+{
+    FeedDocument channel;
+    {
+        XmlDocument head;
+        try {
+            reader.readHead(head);
+            const XmlNode itemList = readSettings(head, channel);
+            const XmlNode content = head.documentElement().findChild("FileContent");
+            if (!itemList || itemList.firstChild() || itemList.nextSibling() ||
+                content.nextSibling())
+                return false;
+        } catch (const Error&) {
+            return false;
+        }
+    }
+    onChannel(channel);
+    return readEntriesAhead(reader, onEntry);
+}
+
+const QList<QByteArray> kEntryListPath = {"FileContent", "ItemList"};
+
 } // namespace
+
+bool StreamProjectFile(const QString& path,
+                       const std::function<void(const FeedDocument&)>& onChannel,
+                       const std::function<void(const TNewsEntry&)>& onEntry)
+{
+    try {
+        XmlChunkReader reader(path, kEntryListPath);
+        return streamProject(reader, onChannel, onEntry);
+    } catch (const XmlError&) {
+        return false;
+    }
+}
+
+bool StreamProjectData(const QByteArray& data,
+                       const std::function<void(const FeedDocument&)>& onChannel,
+                       const std::function<void(const TNewsEntry&)>& onEntry)
+{
+    XmlChunkReader reader(data, kEntryListPath);
+    return streamProject(reader, onChannel, onEntry);
+}
 
 QString applyLineBreakRule(QString text)
 {

@@ -5,6 +5,7 @@
 #include "platform/XmlDocument.h"
 
 #include <QString>
+#include <functional>
 
 // The message for every project file that cannot be read.
 inline const QString kNotAProjectFileMessage =
@@ -40,6 +41,21 @@ QByteArray ProjectData(const FeedDocument& document);
 // any part cannot be read (ProjectFileUnreadable when the file itself
 // cannot), so the caller never gets half a project.
 FeedDocument LoadProjectFile(const QString& path);
+// Reads the project entry by entry, never holding it whole: onChannel gets
+// a document with every setting and no entries, then onEntry each entry in
+// list order (dropped after the call). Only files in the ordinary form are
+// read this way; for any other, and on any error, it returns false, possibly
+// after some calls: the caller then drops what it made and reads the file
+// with LoadProjectFile, which applies every rule and names the problem.
+// What the callbacks throw passes through.
+bool StreamProjectFile(const QString& path,
+                       const std::function<void(const FeedDocument& channel)>& onChannel,
+                       const std::function<void(const TNewsEntry& entry)>& onEntry);
+// The same from the file's bytes.
+bool StreamProjectData(const QByteArray& data,
+                       const std::function<void(const FeedDocument& channel)>& onChannel,
+                       const std::function<void(const TNewsEntry& entry)>& onEntry);
+
 // True for an existing regular file that starts like a project file.
 bool looksLikeProjectFile(const QString& path);
 // The same from the file's bytes.

@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QString>
 #include <QTime>
-#include <QTimeZone>
 
 class XmlNode;
 
@@ -31,10 +30,6 @@ public:
     // Sets the fields from the node's children; throws Error when a date,
     // time or Boolean does not decode (fields before it keep their values).
     void LoadFromXmlNode(XmlNode node);
-    // Appends the RSS item's children under an "item" element; date and time
-    // are local times of localZone, written in UTC.
-    void CreateRSSNode(XmlNode item,
-                       const QTimeZone& localZone = QTimeZone::systemTimeZone()) const;
 
     bool operator==(const TNewsEntry&) const = default;
 };

@@ -11,6 +11,10 @@
 #include <cstdint>
 #include <optional>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace FeedCheck {
 namespace {
 
@@ -193,6 +197,30 @@ qsizetype scanXmlText(QStringView text, qint64& bytes)
     qsizetype bad = -1;
     const char16_t* data = text.utf16();
     for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+#ifdef __SSE2__
+        // Eight ASCII characters from U+0020 at a time; "&", "<" and ">"
+        // counted by mask.
+        if (i + 8 <= n) {
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+            const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(c, _mm_set1_epi16(0x20)),
+                                                 _mm_cmpgt_epi16(c, _mm_set1_epi16(0x7F)));
+            if (_mm_movemask_epi8(outside) == 0) {
+                bytes += 8;
+                const __m128i amp = _mm_cmpeq_epi16(c, _mm_set1_epi16('&'));
+                const __m128i angle = _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('<')),
+                                                   _mm_cmpeq_epi16(c, _mm_set1_epi16('>')));
+                if (_mm_movemask_epi8(_mm_or_si128(amp, angle)) != 0) {
+                    // The extra bytes of each escape, summed over the lanes.
+                    const __m128i extra = _mm_or_si128(_mm_and_si128(amp, _mm_set1_epi16(4)),
+                                                       _mm_and_si128(angle, _mm_set1_epi16(3)));
+                    const __m128i sums = _mm_sad_epu8(extra, _mm_setzero_si128());
+                    bytes += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+                }
+                i += 7;
+                continue;
+            }
+        }
+#endif
         const char16_t c = data[i];
         if (c < 0x80) {
             const std::uint8_t b = kAsciiBytes[c];
@@ -360,40 +388,67 @@ QString Finding::line() const
     return levelText() + QStringLiteral(": ") + place() + QStringLiteral(": ") + message;
 }
 
-QList<Finding> run(const FeedDocument& document, const Options& options)
+struct Checker::State
 {
     QList<Finding> findings;
-    Collector out(findings);
-    const Clock clock = makeClock(options);
-    checkChannel(out, document, clock);
-
-    qint64 bytes = checkChannelChars(out, document);
+    Collector out{findings};
+    Clock clock;
+    qint64 bytes = 0;
+    int entries = 0;
     QHash<QString, int> firstWithGuid;
-    firstWithGuid.reserve(document.entries.size());
-    for (int i = 0; i < document.entries.size(); ++i) {
-        const TNewsEntry& e = document.entries.at(i);
-        bytes += checkEntry(out, i, e, clock);
-        const auto it = firstWithGuid.constFind(e.guid);
-        if (it == firstWithGuid.cend())
-            firstWithGuid.insert(e.guid, i);
-        else
-            out.entry(Level::Error, i, "guid",
-                      QStringLiteral("Die GUID %1 hat auch Eintrag %2. Leser halten die Einträge "
-                                     "%2 und %3 für einen; bitte eine neue GUID erzeugen.")
-                          .arg(quoted(e.guid))
-                          .arg(it.value() + 1)
-                          .arg(i + 1));
-    }
+};
 
-    if (document.entries.isEmpty())
-        out.channel(Level::Warning, "lstNews",
-                    QStringLiteral("Der Feed hat keine Einträge; Leser zeigen ihn leer an."));
-    if (bytes > kLargeFeedBytes)
-        out.channel(Level::Warning, "edtFileNameRSS",
-                    QStringLiteral("Die RSS-Datei wird etwa %1 KB groß. Viele Leser und Dienste "
-                                   "lesen nur die ersten 512 KB; bitte ältere Einträge entfernen.")
-                        .arg((bytes + 1023) / 1024));
-    return findings;
+Checker::Checker(const FeedDocument& channel, const Options& options)
+    : m_state(std::make_unique<State>())
+{
+    State& s = *m_state;
+    // Growing step by step rehashes every GUID again and again.
+    s.firstWithGuid.reserve(16384);
+    s.clock = makeClock(options);
+    checkChannel(s.out, channel, s.clock);
+    s.bytes = checkChannelChars(s.out, channel);
+}
+
+Checker::~Checker() = default;
+
+void Checker::addEntry(const TNewsEntry& e)
+{
+    State& s = *m_state;
+    const int i = s.entries++;
+    s.bytes += checkEntry(s.out, i, e, s.clock);
+    const auto it = s.firstWithGuid.constFind(e.guid);
+    if (it == s.firstWithGuid.cend())
+        s.firstWithGuid.insert(e.guid, i);
+    else
+        s.out.entry(Level::Error, i, "guid",
+                    QStringLiteral("Die GUID %1 hat auch Eintrag %2. Leser halten die Einträge "
+                                   "%2 und %3 für einen; bitte eine neue GUID erzeugen.")
+                        .arg(quoted(e.guid))
+                        .arg(it.value() + 1)
+                        .arg(i + 1));
+}
+
+QList<Finding> Checker::finish()
+{
+    State& s = *m_state;
+    if (s.entries == 0)
+        s.out.channel(Level::Warning, "lstNews",
+                      QStringLiteral("Der Feed hat keine Einträge; Leser zeigen ihn leer an."));
+    if (s.bytes > kLargeFeedBytes)
+        s.out.channel(Level::Warning, "edtFileNameRSS",
+                      QStringLiteral("Die RSS-Datei wird etwa %1 KB groß. Viele Leser und "
+                                     "Dienste lesen nur die ersten 512 KB; bitte ältere "
+                                     "Einträge entfernen.")
+                          .arg((s.bytes + 1023) / 1024));
+    return std::move(s.findings);
+}
+
+QList<Finding> run(const FeedDocument& document, const Options& options)
+{
+    Checker checker(document, options);
+    for (int i = 0; i < document.entries.size(); ++i)
+        checker.addEntry(document.entries.at(i));
+    return checker.finish();
 }
 
 int errorCount(const QList<Finding>& findings)

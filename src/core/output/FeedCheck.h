@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringView>
 #include <QTimeZone>
+#include <memory>
 
 // The check before publishing: what in a project makes readers fail or
 // misread its feed (Fehler), or makes the feed poorer or surprising to them
@@ -48,6 +49,27 @@ struct Options
 // Findings in a stable order: channel settings in table order, then the
 // entries in list order, then the feed as a whole.
 QList<Finding> run(const FeedDocument& document, const Options& options = {});
+
+// The same check fed piece by piece, for a project read entry by entry: the
+// channel's settings, then each entry in list order, then finish(). The
+// findings and their order are those run() gives for the whole project.
+class Checker
+{
+public:
+    // Checks the channel's settings (the document's entries are ignored).
+    explicit Checker(const FeedDocument& channel, const Options& options = {});
+    ~Checker();
+    Checker(const Checker&) = delete;
+    Checker& operator=(const Checker&) = delete;
+
+    void addEntry(const TNewsEntry& entry);
+    // Adds the findings about the feed as a whole and hands all of them over.
+    QList<Finding> finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 int errorCount(const QList<Finding>& findings);
 // "2 Fehler, 1 Warnung" / "0 Fehler, 3 Warnungen".

@@ -7,9 +7,11 @@ namespace {
 constexpr qint64 kMsPerDay = 86'400'000;
 const QDate kZeroDate(1899, 12, 30);
 
-QString twoDigits(int n)
+char* twoDigits(char* p, int n)
 {
-    return QString::number(n).rightJustified(2, u'0');
+    *p++ = char('0' + n / 10);
+    *p++ = char('0' + n % 10);
+    return p;
 }
 
 QString format(QDate date, QTime time)
@@ -18,10 +20,28 @@ QString format(QDate date, QTime time)
     static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    return QLatin1String(kDays[date.dayOfWeek() - 1]) + QLatin1String(", ") +
-           twoDigits(date.day()) + u' ' + QLatin1String(kMonths[date.month() - 1]) + u' ' +
-           QString::number(date.year()) + u' ' + twoDigits(time.hour()) + u':' +
-           twoDigits(time.minute()) + u':' + twoDigits(time.second()) + QLatin1String(" GMT");
+    // Written into one buffer: every item of a large feed has a date.
+    char text[64];
+    char* p = text;
+    const auto put = [&p](const char* s) {
+        while (*s)
+            *p++ = *s++;
+    };
+    put(kDays[date.dayOfWeek() - 1]);
+    put(", ");
+    p = twoDigits(p, date.day());
+    *p++ = ' ';
+    put(kMonths[date.month() - 1]);
+    *p++ = ' ';
+    put(QByteArray::number(date.year()).constData());
+    *p++ = ' ';
+    p = twoDigits(p, time.hour());
+    *p++ = ':';
+    p = twoDigits(p, time.minute());
+    *p++ = ':';
+    p = twoDigits(p, time.second());
+    put(" GMT");
+    return QString::fromLatin1(text, p - text);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "SystemError.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -139,6 +140,51 @@ void DirectWriter::write(const char* data, qsizetype size)
 void DirectWriter::fail(int error) const
 {
     throw FileAccessError(writeFailure(m_name, SystemError::reason(error)));
+}
+
+SaveWriter::SaveWriter(const QString& path, bool ownerOnly) : m_path(path)
+{
+    checkSaveTarget(path);
+    if (isSpecialFile(path)) {
+        m_direct = std::make_unique<DirectWriter>(path);
+        return;
+    }
+    m_file = std::make_unique<QSaveFile>(path);
+    // Callers hand over large pieces: no second buffer.
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail();
+    if (ownerOnly && ::fchmod(m_file->handle(), S_IRUSR | S_IWUSR) != 0)
+        fail();
+}
+
+SaveWriter::~SaveWriter() = default;
+
+void SaveWriter::write(const char* data, qsizetype size)
+{
+    if (m_direct) {
+        m_direct->write(data, size);
+        return;
+    }
+    // A full disk first gives a short write without error; writing the rest
+    // brings out the error and its cause.
+    while (size > 0) {
+        const qint64 n = m_file->write(data, size);
+        if (n <= 0)
+            fail();
+        data += n;
+        size -= n;
+    }
+}
+
+void SaveWriter::commit()
+{
+    if (m_file && !m_file->commit())
+        fail();
+}
+
+void SaveWriter::fail() const
+{
+    throw FileAccessError(writeFailure(m_path, SystemError::reason(*m_file)));
 }
 
 } // namespace FileAccess

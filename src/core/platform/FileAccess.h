@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
+
+class QSaveFile;
 
 // A file that cannot be read or written; the message names the file and
 // the cause in German.
@@ -47,6 +50,30 @@ private:
     int m_fd = -1;
     bool m_owned = false;
     QString m_name;
+};
+
+// Replaces a file in one step: written under a temporary name beside it and
+// renamed by commit(), so a failure or an abandoned writer leaves the old file
+// as it was. An existing FIFO or device is written into directly (a rename
+// would replace it with a regular file). Every failure throws
+// FileAccessError naming the file and the cause.
+class SaveWriter
+{
+public:
+    // With ownerOnly a new file is readable and writable by its owner alone.
+    explicit SaveWriter(const QString& path, bool ownerOnly = false);
+    ~SaveWriter(); // without commit() the temporary file is removed
+    SaveWriter(const SaveWriter&) = delete;
+    SaveWriter& operator=(const SaveWriter&) = delete;
+
+    void write(const char* data, qsizetype size);
+    void commit();
+
+private:
+    [[noreturn]] void fail() const;
+    QString m_path;
+    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<DirectWriter> m_direct;
 };
 
 // "Die Datei "path" konnte nicht geschrieben werden: reason."

@@ -2,21 +2,20 @@
 
 #include "FileAccess.h"
 #include "SystemError.h"
+#include "XmlDocument_p.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <bit>
 #include <cstring>
+#include <exception>
 #include <optional>
 #include <pugixml.hpp>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -371,6 +370,16 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
         if (c == '<' && i >= markupUntil && i + 1 < n && (p[i + 1] == '!' || p[i + 1] == '?'))
             markupUntil = markupEnd(d, i);
         if (c == '&' && i >= markupUntil) {
+            // Escaped HTML is full of these three.
+            if (i + 4 <= n &&
+                (std::memcmp(p + i, "&lt;", 4) == 0 || std::memcmp(p + i, "&gt;", 4) == 0)) {
+                i += 4;
+                continue;
+            }
+            if (i + 5 <= n && std::memcmp(p + i, "&amp;", 5) == 0) {
+                i += 5;
+                continue;
+            }
             qsizetype semicolon = i + 1;
             while (semicolon < n && semicolon - i <= 32 && p[semicolon] != ';' &&
                    p[semicolon] != '<' && p[semicolon] != '&' && p[semicolon] > ' ')
@@ -763,41 +772,42 @@ void XmlDocument::writeTo(FileAccess::DirectWriter& writer) const
 
 void XmlDocument::save(const QString& path, bool ownerOnly) const
 {
-    FileAccess::checkSaveTarget(path);
-    // A FIFO or device is written into: a rename would replace it with a
-    // regular file.
-    if (FileAccess::isSpecialFile(path)) {
-        FileAccess::DirectWriter writer(path);
-        writeTo(writer);
-        return;
-    }
-    QSaveFile file(path);
+    FileAccess::SaveWriter file(path, ownerOnly);
     // Our own large buffer: pugixml hands over small chunks.
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    if (ok && ownerOnly)
-        ok = ::fchmod(file.handle(), S_IRUSR | S_IWUSR) == 0;
-    if (ok) {
-        constexpr qsizetype kChunk = 1 << 18;
-        QByteArray buffer;
-        buffer.reserve(kChunk);
-        // A full disk first gives a short write without error; writing the
-        // rest brings out the error and its cause.
-        const auto flush = [&] {
-            for (qsizetype done = 0; ok && done < buffer.size();) {
-                const qint64 n = file.write(buffer.constData() + done, buffer.size() - done);
-                ok = n > 0;
-                done += n;
+    constexpr qsizetype kChunk = 1 << 18;
+    QByteArray buffer;
+    buffer.reserve(kChunk);
+    // No exception through pugixml: the first failure is kept and thrown after.
+    std::exception_ptr failure;
+    serialize(*m_doc, [&](const char* data, qsizetype size) {
+        if (failure)
+            return;
+        if (buffer.size() + size > kChunk) {
+            try {
+                file.write(buffer.constData(), buffer.size());
+            } catch (...) {
+                failure = std::current_exception();
             }
             buffer.resize(0);
-        };
-        serialize(*m_doc, [&](const char* data, qsizetype size) {
-            if (buffer.size() + size > kChunk)
-                flush();
-            buffer.append(data, size);
-        });
-        flush();
-        ok = ok && file.commit();
-    }
-    if (!ok)
-        throw FileAccessError(FileAccess::writeFailure(path, SystemError::reason(file)));
+        }
+        buffer.append(data, size);
+    });
+    if (failure)
+        std::rethrow_exception(failure);
+    file.write(buffer.constData(), buffer.size());
+    file.commit();
 }
+
+namespace XmlDocumentDetail {
+
+QByteArray declaredEncoding(const QByteArray& data)
+{
+    return ::declaredEncoding(data);
+}
+
+bool isWideEncoding(const QByteArray& data)
+{
+    return wideEncoding(data).has_value();
+}
+
+} // namespace XmlDocumentDetail

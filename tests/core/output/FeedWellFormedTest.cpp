@@ -113,7 +113,8 @@ print(json.dumps({"bozo": int(d.bozo), "title": d.feed.get("title"),
 TEST(FeedWellFormed, GuidAttributeAndSelfLinkInTheTree)
 {
     XmlDocument xml;
-    Rss20::BuildRSS20(projectWithControlCharacters(), xml, QTimeZone::utc());
+    xml.loadFromData(
+        Rss20::GenerateRSS20(projectWithControlCharacters(), QTimeZone::utc()).toUtf8());
     const XmlNode rss = xml.documentElement();
     EXPECT_EQ(rss.attribute(QStringLiteral("xmlns:atom")), u"http://www.w3.org/2005/Atom");
     const XmlNode channel = rss.findChild("channel");
