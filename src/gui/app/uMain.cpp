@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "Controls.h"
+#include "EntryListModel.h"
 #include "HelpPages.h"
 #include "document/ProjectFile.h"
 #include "document/uGlobalTools.h"
@@ -31,10 +32,14 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTextBrowser>
 #include <QTimeEdit>
 #include <QUrl>
 #include <stdexcept>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -111,6 +116,8 @@ TForm1::~TForm1()
     // hear of it any more.
     disconnect(qApp, nullptr, this, nullptr);
     endRecovery();
+    // The list view, a child, lives on after ListField; it must not read it.
+    lstNews->setModel(nullptr);
 }
 
 // --- Bindings -------------------------------------------------------------
@@ -259,17 +266,17 @@ void TForm1::withDocument(const std::function<void(const FeedDocument&)>& use)
     use(document);
 }
 
-void TForm1::applyToControls(const FeedDocument& document)
+void TForm1::applyToControls(FeedDocument document)
 {
     const auto settings = ChannelSettings::all();
     for (size_t i = 0; i < settings.size(); ++i)
         setChannelValue(QString::fromLatin1(settings[i].key), document.value(int(i)));
-    ListField = document.entries;
-    RefreshNewsList();
+    m_entryModel->replaceAll(std::move(document.entries));
     // The preview shows the last check's picture; it never belongs to
     // another project.
     if (auto* preview = findChild<QLabel*>(QStringLiteral("logoPicture")))
         preview->clear();
+    releaseFreedMemory();
 }
 
 // --- Name state and project file ------------------------------------------
@@ -293,6 +300,13 @@ void TForm1::takeName(const QString& path)
     noteRecentFile(path);
 }
 
+void TForm1::releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 bool TForm1::LoadProjectFile(const QString& path)
 {
     FeedDocument document;
@@ -308,7 +322,7 @@ bool TForm1::LoadProjectFile(const QString& path)
         m_ui.showMessage(this, kNotAProjectFileMessage);
         return false;
     }
-    applyToControls(document);
+    applyToControls(std::move(document));
     return true;
 }
 
@@ -321,8 +335,11 @@ void TForm1::SaveProjectFile(const QString& path)
 
 void TForm1::openProject(const QString& path)
 {
-    if (LoadProjectFile(path))
-        takeName(path);
+    if (!LoadProjectFile(path))
+        return;
+    takeName(path);
+    // After the comparison copy that taking the name makes.
+    releaseFreedMemory();
 }
 
 void TForm1::NewDocument()

@@ -23,10 +23,12 @@ class QMimeData;
 class QPlainTextEdit;
 class QSpinBox;
 class QTabWidget;
+class QTableView;
 class QTableWidget;
 class QTextBrowser;
 class QTimeEdit;
 class QDialog;
+class EntryListModel;
 class TfrmEntry;
 class TfrmFTPLog;
 class QMenu;
@@ -70,7 +72,8 @@ public:
     // The window's project for `use`, its entries lent rather than copied
     // (they are back in the list afterwards, also when `use` throws).
     void withDocument(const std::function<void(const FeedDocument&)>& use);
-    void applyToControls(const FeedDocument& document);
+    // Takes the document's entries; pass an rvalue to move rather than copy them.
+    void applyToControls(FeedDocument document);
 
     // One channel setting by key; throws std::out_of_range for an unknown key
     // and std::bad_variant_access for a value of the wrong kind.
@@ -112,6 +115,7 @@ public:
     // Writes the project and takes the path as its name; throws when the
     // file cannot be written, leaving the name state as it was.
     void SaveProjectFile(const QString& path);
+    // Shows the entry list anew (a reset of the view's model).
     void RefreshNewsList();
     // Opens dropped files one after another, each after the save question.
     void openDroppedFiles(const QStringList& paths);
@@ -130,7 +134,7 @@ public:
     // first show does it once its events have been handled.
     void offerRecoveryCopies();
     // True when what would be saved differs from what was last opened or saved.
-    bool differsFromFile() const;
+    bool differsFromFile();
     // This window's copy; empty without recovery.
     QString recoveryCopyPath() const;
 
@@ -234,15 +238,22 @@ private:
     void setStatusText(const QString& text);
     void openProject(const QString& path);
     bool runEntryDialog(TfrmEntry& dialog);
+    void showMovedEntry(int index);
     void buildRecentMenu(QMenu* fileMenu);
     void rebuildRecentMenu();
     void noteRecentFile(const QString& path);
     void startRecovery();
     void markUnchanged();
     void endRecovery();
-    QByteArray projectHash() const;
+    QByteArray projectData();
+    QByteArray projectHash();
     void onFocusChanged(QWidget* old, QWidget* now);
     static QStringList localFiles(const QMimeData* data);
+    // Gives the heap's free memory back to the system once a project was
+    // read or replaced, so that the file's passing tree and the old entries
+    // do not stay resident. Not after a save: the next save reuses that
+    // memory, and taking it back page by page would slow every save.
+    static void releaseFreedMemory();
 
     UserInteraction& m_ui;
     Options m_options;
@@ -269,7 +280,8 @@ private:
     QTabWidget* tPageControl = nullptr;
     QTextBrowser* HelpBrowser = nullptr;
     QLabel* m_statusLabel = nullptr;
-    QTableWidget* lstNews = nullptr;
+    QTableView* lstNews = nullptr;
+    EntryListModel* m_entryModel = nullptr;
     QWidget* panelTime = nullptr;
     QPlainTextEdit* memoDescription = nullptr;
     QWidget* panelFindings = nullptr;

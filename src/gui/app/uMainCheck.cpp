@@ -1,5 +1,6 @@
 // The feed check in the main window: the command, the findings panel below
 // the tab pages, and the question before export and upload.
+#include "EntryListModel.h"
 #include "uEntryDlg.h"
 #include "uMain.h"
 
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -141,7 +143,8 @@ void TForm1::goToFinding(int row)
     if (!runEntryDialog(dialog))
         return;
     dialog.SaveToObject(entry);
-    RefreshNewsList();
+    lstNews->clearSelection();
+    m_entryModel->entryChanged(f.entry);
 }
 
 bool TForm1::confirmPublishing()

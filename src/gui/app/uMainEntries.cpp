@@ -1,10 +1,10 @@
 // The entry list commands of the main window.
-#include "platform/RegionalSettings.h"
+#include "EntryListModel.h"
 #include "uEntryDlg.h"
 #include "uMain.h"
 
 #include <QItemSelectionModel>
-#include <QTableWidget>
+#include <QTableView>
 #include <memory>
 
 int TForm1::selectedEntryIndex() const
@@ -21,42 +21,18 @@ void TForm1::selectEntry(int index)
         lstNews->selectRow(index);
 }
 
-namespace {
-
-// One row's cells. The items keep the texts, so the date and time are
-// formatted once per entry and again only when that entry changes.
-void fillRow(QTableWidget* list, int row, const TNewsEntry& entry)
+// The selection and the current row follow the moved entry by themselves, so
+// the view no longer scrolls on its own to where the entry went.
+void TForm1::showMovedEntry(int index)
 {
-    const RegionalSettings& regional = RegionalSettings::current();
-    const QString when =
-        regional.formatDate(entry.date) + QStringLiteral(" - ") + regional.formatTime(entry.time);
-    const QString texts[] = {entry.title, when, entry.link};
-    for (int column = 0; column < 3; ++column) {
-        auto* item = new QTableWidgetItem(texts[column]);
-        item->setToolTip(texts[column]); // the whole text of a cut cell
-        list->setItem(row, column, item);
-    }
+    selectEntry(index);
+    lstNews->scrollTo(m_entryModel->index(index, 0));
 }
-
-void exchangeRows(QTableWidget* list, int a, int b)
-{
-    for (int column = 0; column < list->columnCount(); ++column) {
-        QTableWidgetItem* first = list->takeItem(a, column);
-        QTableWidgetItem* second = list->takeItem(b, column);
-        list->setItem(a, column, second);
-        list->setItem(b, column, first);
-    }
-}
-
-} // namespace
 
 void TForm1::RefreshNewsList()
 {
     lstNews->clearSelection();
-    lstNews->setRowCount(0);
-    lstNews->setRowCount(ListField.size());
-    for (int i = 0; i < ListField.size(); ++i)
-        fillRow(lstNews, i, ListField.at(i));
+    m_entryModel->refresh();
 }
 
 bool TForm1::runEntryDialog(TfrmEntry& dialog)
@@ -71,9 +47,7 @@ void TForm1::btNewNewsClick()
         return;
     auto entry = std::make_unique<TNewsEntry>();
     dialog.SaveToObject(*entry);
-    ListField.insertFront(std::move(entry));
-    lstNews->insertRow(0);
-    fillRow(lstNews, 0, ListField.at(0));
+    m_entryModel->insertFront(std::move(entry));
     lstNews->clearSelection();
 }
 
@@ -89,7 +63,7 @@ void TForm1::btEditNewsClick()
         return;
     dialog.SaveToObject(entry);
     lstNews->clearSelection();
-    fillRow(lstNews, index, entry);
+    m_entryModel->entryChanged(index);
 }
 
 void TForm1::btDeleteClick()
@@ -103,8 +77,7 @@ void TForm1::btDeleteClick()
                  UserInteraction::Icon::Question, false);
     if (answer != UserInteraction::Answer::Yes)
         return;
-    ListField.deleteAt(index);
-    lstNews->removeRow(index);
+    m_entryModel->deleteAt(index);
     // The view selects the row that takes the deleted one's place; no entry
     // stays selected after a delete.
     lstNews->clearSelection();
@@ -115,9 +88,8 @@ void TForm1::btUpClick()
     const int index = selectedEntryIndex();
     if (index <= 0)
         return;
-    ListField.exchange(index, index - 1);
-    exchangeRows(lstNews, index, index - 1);
-    selectEntry(index - 1);
+    m_entryModel->exchangeWithNext(index - 1);
+    showMovedEntry(index - 1);
 }
 
 void TForm1::btDownClick()
@@ -125,7 +97,6 @@ void TForm1::btDownClick()
     const int index = selectedEntryIndex();
     if (index < 0 || index + 1 >= ListField.size())
         return;
-    ListField.exchange(index, index + 1);
-    exchangeRows(lstNews, index, index + 1);
-    selectEntry(index + 1);
+    m_entryModel->exchangeWithNext(index);
+    showMovedEntry(index + 1);
 }

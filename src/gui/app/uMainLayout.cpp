@@ -1,5 +1,6 @@
 // The main window's widgets, actions, menus and tool bar.
 #include "Controls.h"
+#include "EntryListModel.h"
 #include "document/ChannelSettings.h"
 #include "uMain.h"
 
@@ -21,7 +22,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTextBrowser>
 #include <QTimeEdit>
 #include <QToolBar>
@@ -328,10 +329,10 @@ QWidget* TForm1::buildEntriesPage()
     connectCommand(btUp, &TForm1::btUpClick);
     connectCommand(btDown, &TForm1::btDownClick);
 
-    lstNews = new QTableWidget(0, 3, page);
+    m_entryModel = new EntryListModel(ListField, this);
+    lstNews = new QTableView(page);
     lstNews->setObjectName(QStringLiteral("lstNews"));
-    lstNews->setHorizontalHeaderLabels(
-        {QStringLiteral("Titel"), QStringLiteral("Datum / Uhrzeit"), QStringLiteral("Link")});
+    lstNews->setModel(m_entryModel);
     lstNews->setShowGrid(true);
     lstNews->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstNews->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -347,7 +348,7 @@ QWidget* TForm1::buildEntriesPage()
     // One line of text per row, so that many entries are in view.
     lstNews->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     lstNews->verticalHeader()->setDefaultSectionSize(lstNews->fontMetrics().height() + 6);
-    connect(lstNews, &QTableWidget::cellDoubleClicked, this,
+    connect(lstNews, &QTableView::doubleClicked, this,
             [this] { runCommand(m_ui, this, [this] { btEditNewsClick(); }); });
 
     auto* layout = new QVBoxLayout(page);

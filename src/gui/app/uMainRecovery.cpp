@@ -47,12 +47,22 @@ void TForm1::startRecovery()
     m_recoveryTimer->start();
 }
 
-QByteArray TForm1::projectHash() const
+QByteArray TForm1::projectData()
 {
-    return hashOf(ProjectFile::ProjectData(documentFromControls()));
+    // Lent entries: a copy would hold a large list twice at every load, save
+    // and copy.
+    QByteArray bytes;
+    withDocument(
+        [&bytes](const FeedDocument& document) { bytes = ProjectFile::ProjectData(document); });
+    return bytes;
 }
 
-bool TForm1::differsFromFile() const
+QByteArray TForm1::projectHash()
+{
+    return hashOf(projectData());
+}
+
+bool TForm1::differsFromFile()
 {
     return projectHash() != m_fileHash;
 }
@@ -75,7 +85,7 @@ void TForm1::saveRecoveryCopy()
 {
     if (!m_recovery)
         return;
-    const QByteArray bytes = ProjectFile::ProjectData(documentFromControls());
+    const QByteArray bytes = projectData();
     const QByteArray hash = hashOf(bytes);
     if (hash == m_fileHash) {
         if (!m_copyHash.isEmpty()) {
@@ -124,7 +134,7 @@ void TForm1::offerRecoveryCopies()
             m_recovery->decline(copy);
             continue;
         }
-        applyToControls(document);
+        applyToControls(std::move(document));
         // An unnamed project that differs from every file: this window's
         // own copy takes over before the old one goes.
         bSaved = false;

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -80,6 +81,18 @@ protected:
         QAction* a = form->findChild<QAction*>(QString::fromLatin1(action));
         ASSERT_NE(a, nullptr) << action;
         a->trigger();
+    }
+
+    // The entry list view and what its model shows in a cell.
+    QTableView* entryView() const
+    {
+        return form->findChild<QTableView*>(QStringLiteral("lstNews"));
+    }
+    static int rowCount(const QAbstractItemView* view) { return view->model()->rowCount(); }
+    static QString cellText(const QAbstractItemView* view, int row, int column,
+                            int role = Qt::DisplayRole)
+    {
+        return view->model()->data(view->model()->index(row, column), role).toString();
     }
 
     QString title() const { return form->textControl(u"edtFeedTitle")->text(); }

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QTableWidget>
 #include <QTimeEdit>
 #include <QUrl>
 
@@ -162,7 +161,7 @@ TEST_F(MainWindowTest, OpenAsksToSaveFirstAndTakesTheName)
     EXPECT_EQ(ui.openFilters, QStringList{kProjectFilter});
     EXPECT_EQ(title(), QString::fromUtf8("Geöffnet"));
     EXPECT_EQ(form->entries().size(), 2);
-    EXPECT_EQ(form->findChild<QTableWidget*>("lstNews")->rowCount(), 2);
+    EXPECT_EQ(rowCount(entryView()), 2);
     EXPECT_TRUE(form->isSaved());
     EXPECT_EQ(form->statusText(), file);
 
@@ -236,7 +235,7 @@ TEST_F(MainWindowTest, FailedReadLeavesEverythingUnchanged)
                 EXPECT_TRUE(shown.contains(bad) && shown.contains(message)) << shown.toStdString();
         }
         EXPECT_TRUE(form->documentFromControls() == before);
-        EXPECT_EQ(form->findChild<QTableWidget*>("lstNews")->rowCount(), 1);
+        EXPECT_EQ(rowCount(entryView()), 1);
         EXPECT_EQ(form->statusText(), good);
         EXPECT_EQ(form->currentFileName(), good);
     }
@@ -379,7 +378,7 @@ TEST_F(MainWindowTest, DroppedFilesOpenOneAfterAnotherEachAfterTheQuestion)
     expectSaveQuestion(ui.questions[1]);
     EXPECT_EQ(title(), "Eins");
     EXPECT_EQ(form->statusText(), first);
-    EXPECT_EQ(form->findChild<QTableWidget*>("lstNews")->rowCount(), 1);
+    EXPECT_EQ(rowCount(entryView()), 1);
 
     // Yes saves the current project before the next one opens.
     setTitle(QStringLiteral("Eins geändert"));

@@ -100,6 +100,8 @@ TEST_F(FeedCheckWindowTest, DoubleClickGoesToTheFieldOrOpensTheEntry)
     EXPECT_EQ(focusedInDialog, u"edtLink");
     EXPECT_EQ(tabs->currentWidget()->objectName(), u"tsEntries");
     EXPECT_EQ(form->entries().at(0).link, u"https://example.org/fest");
+    EXPECT_EQ(cellText(entryView(), 0, 2), u"https://example.org/fest");
+    EXPECT_EQ(form->selectedEntryIndex(), -1);
 }
 
 TEST_F(FeedCheckWindowTest, ExportWithErrorsAsksFirst)
