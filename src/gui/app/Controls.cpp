@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmapCache>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QStyle>
@@ -99,13 +100,30 @@ QLabel* label(QWidget* parent, const QString& text, QWidget* buddy)
     return l;
 }
 
+namespace {
+
+// The style reads its icon files anew on every request; every panel has
+// a heading, so the start-up would decode the same images again and again.
+QPixmap headingIcon(const QWidget* parent)
+{
+    static const QString key = QStringLiteral("tavistrel/heading-info-16");
+    QPixmap pixmap;
+    if (!QPixmapCache::find(key, &pixmap)) {
+        pixmap = parent->style()->standardIcon(QStyle::SP_FileDialogInfoView).pixmap(16, 16);
+        QPixmapCache::insert(key, pixmap);
+    }
+    return pixmap;
+}
+
+} // namespace
+
 QWidget* heading(QWidget* parent, const QString& text)
 {
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 4);
     auto* icon = new QLabel(row);
-    icon->setPixmap(parent->style()->standardIcon(QStyle::SP_FileDialogInfoView).pixmap(16, 16));
+    icon->setPixmap(headingIcon(parent));
     auto* caption = new QLabel(text, row);
     QFont font(QStringLiteral("Arial"));
     font.setPointSize(12);
