@@ -53,3 +53,11 @@ inline ProgramRun runProgram(const QStringList& args,
     r.err = QString::fromUtf8(process.readAllStandardError());
     return r;
 }
+
+// A zone with daylight saving time and a locale whose date order differs
+// from the project's, so results cannot lean on the machine's own.
+inline ProgramRun runHeadless(const QStringList& args)
+{
+    return runProgram(args, {{QStringLiteral("TZ"), QStringLiteral("Europe/Berlin")},
+                             {QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8")}});
+}

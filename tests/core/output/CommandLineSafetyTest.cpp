@@ -1,5 +1,6 @@
 #include "document/ProjectFile.h"
 #include "support/ProgramRun.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,19 +15,6 @@
 // replace a project, replace a device or FIFO, hang on a FIFO, start the
 // editor for a mistyped option.
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 struct Folder
 {

@@ -6,6 +6,7 @@
 #include "output/Rss20.h"
 #include "platform/RegionalSettings.h"
 #include "support/ProgramRun.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,25 +16,6 @@
 namespace {
 
 const QTimeZone kBerlin("Europe/Berlin");
-
-ProgramRun runHeadless(const QStringList& args)
-{
-    return runProgram(args, {{QStringLiteral("TZ"), QStringLiteral("Europe/Berlin")},
-                             {QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8")}});
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // Findings of several kinds, in the channel and in entries, a duplicate
 // GUID and a feed past 512 KB.

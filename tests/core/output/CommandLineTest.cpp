@@ -2,6 +2,7 @@
 #include "output/Rss20.h"
 #include "platform/RegionalSettings.h"
 #include "support/ProgramRun.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,25 +17,6 @@
 namespace {
 
 using Result = ProgramRun;
-
-Result runHeadless(const QStringList& args)
-{
-    return runProgram(args, {{QStringLiteral("TZ"), QStringLiteral("Europe/Berlin")},
-                             {QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8")}});
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // A folder with a small project that has a publication date and one entry.
 struct Workspace

@@ -121,12 +121,6 @@ TEST_F(FeedImportHttp, HeadReportsSizeAndTypeOfAFile)
 
 // ---- command line -----------------------------------------------------------
 
-ProgramRun runHeadless(const QStringList& args)
-{
-    return runProgram(args, {{QStringLiteral("TZ"), QStringLiteral("Europe/Berlin")},
-                             {QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8")}});
-}
-
 TEST(FeedImportCommandLine, ExitStatusReportAndForce)
 {
     QTemporaryDir dir;
