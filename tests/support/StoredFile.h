@@ -6,9 +6,8 @@
 #include <QThread>
 
 // The bytes a test server stored. A server may send its 226 before it has
-// closed the file, so wait (bounded) until the file holds what is expected.
-inline QByteArray storedFileBytes(const QString& path, const QByteArray& expected,
-                                  int timeoutMs = 5000)
+// closed the file, so wait (bounded) until the bytes are `ready`.
+template <typename Ready> QByteArray storedFileWhen(const QString& path, Ready ready, int timeoutMs)
 {
     QElapsedTimer waited;
     waited.start();
@@ -16,11 +15,18 @@ inline QByteArray storedFileBytes(const QString& path, const QByteArray& expecte
     do {
         QFile f(path);
         bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-        if (bytes == expected)
+        if (ready(bytes))
             break;
         QThread::msleep(10);
     } while (waited.elapsed() < timeoutMs);
     return bytes;
+}
+
+inline QByteArray storedFileBytes(const QString& path, const QByteArray& expected,
+                                  int timeoutMs = 5000)
+{
+    return storedFileWhen(
+        path, [&](const QByteArray& bytes) { return bytes == expected; }, timeoutMs);
 }
 
 // The size an upload log names for the file it sent ("Größe auf dem Server
@@ -37,15 +43,6 @@ inline qint64 sentSize(const QString& log)
 // The bytes a test server stored, once they have the size the log named.
 inline QByteArray storedFileOfSize(const QString& path, qint64 size, int timeoutMs = 5000)
 {
-    QElapsedTimer waited;
-    waited.start();
-    QByteArray bytes;
-    do {
-        QFile f(path);
-        bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-        if (bytes.size() == size)
-            break;
-        QThread::msleep(10);
-    } while (waited.elapsed() < timeoutMs);
-    return bytes;
+    return storedFileWhen(
+        path, [size](const QByteArray& bytes) { return bytes.size() == size; }, timeoutMs);
 }
