@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include "LazyIcons.h"
 #include "UserInteraction.h"
 #include "uMain.h"
 
@@ -36,10 +37,10 @@ bool installGermanQtTranslation()
 
 QIcon applicationIcon()
 {
-    QIcon icon;
+    QList<LazyIcons::File> files;
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/tavistrel-%1.png").arg(size), QSize(size, size));
-    return icon;
+        files.append({QStringLiteral(":/icons/tavistrel-%1.png").arg(size), QSize(size, size)});
+    return LazyIcons::fromFiles(files);
 }
 
 void setApplicationIdentity()

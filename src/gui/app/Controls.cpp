@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include "LazyIcons.h"
 #include "platform/RegionalSettings.h"
 
 #include <QApplication>
@@ -87,7 +88,7 @@ QToolButton* refreshButton(QWidget* parent, const char* name)
 {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setIcon(parent->style()->standardIcon(QStyle::SP_BrowserReload));
+    button->setIcon(LazyIcons::standard(parent, QStyle::SP_BrowserReload));
     button->setToolTip(QStringLiteral("Aktualisieren"));
     return button;
 }

@@ -1,6 +1,7 @@
 // The main window's widgets, actions, menus and tool bar.
 #include "Controls.h"
 #include "EntryListModel.h"
+#include "LazyIcons.h"
 #include "document/ChannelSettings.h"
 #include "uMain.h"
 
@@ -130,7 +131,7 @@ void TForm1::buildActions()
     for (const ActionDef& def : kActions) {
         auto* action = new QAction(QString::fromUtf8(def.caption), this);
         action->setObjectName(QString::fromLatin1(def.name));
-        action->setIcon(style()->standardIcon(def.icon));
+        action->setIcon(LazyIcons::standard(this, def.icon));
         if (def.shortcut != QKeySequence::UnknownKey)
             action->setShortcut(def.shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
@@ -318,10 +319,10 @@ QWidget* TForm1::buildEntriesPage()
     QPushButton* btEditNews = button("btEditNews", QStringLiteral("Bearbeiten"));
     QPushButton* btDelete = button("btDelete", QStringLiteral("Löschen"));
     QPushButton* btUp = button("btUp", {});
-    btUp->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
+    btUp->setIcon(LazyIcons::standard(this, QStyle::SP_ArrowUp));
     btUp->setToolTip(QStringLiteral("Nach oben"));
     QPushButton* btDown = button("btDown", {});
-    btDown->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+    btDown->setIcon(LazyIcons::standard(this, QStyle::SP_ArrowDown));
     btDown->setToolTip(QStringLiteral("Nach unten"));
     connectCommand(btNewNews, &TForm1::btNewNewsClick);
     connectCommand(btEditNews, &TForm1::btEditNewsClick);
