@@ -1,3 +1,4 @@
+#include "LibSsh_p.h"
 #include "RemoteSession_p.h"
 #include "SftpSession_p.h"
 #include "platform/Folders.h"
@@ -22,7 +23,7 @@ const QString kAborted = QStringLiteral("Der Vorgang wurde abgebrochen.");
 
 QString sshError(ssh_session ssh)
 {
-    return ssh ? QString::fromUtf8(ssh_get_error(ssh)) : QString();
+    return ssh ? QString::fromUtf8(libssh().ssh_get_error(ssh)) : QString();
 }
 
 // "SHA256:" and unpadded base64, as OpenSSH shows it.
@@ -30,12 +31,12 @@ QString fingerprintOf(ssh_key key)
 {
     unsigned char* hash = nullptr;
     size_t length = 0;
-    if (ssh_get_publickey_hash(key, SSH_PUBLICKEY_HASH_SHA256, &hash, &length) != 0)
+    if (libssh().ssh_get_publickey_hash(key, SSH_PUBLICKEY_HASH_SHA256, &hash, &length) != 0)
         return QStringLiteral("?");
-    char* text = ssh_get_fingerprint_hash(SSH_PUBLICKEY_HASH_SHA256, hash, length);
+    char* text = libssh().ssh_get_fingerprint_hash(SSH_PUBLICKEY_HASH_SHA256, hash, length);
     const QString fingerprint = QString::fromLatin1(text);
-    ssh_string_free_char(text);
-    ssh_clean_pubkey_hash(&hash);
+    libssh().ssh_string_free_char(text);
+    libssh().ssh_clean_pubkey_hash(&hash);
     return fingerprint;
 }
 
@@ -254,7 +255,7 @@ void SftpSession::openSocket()
 
 void SftpSession::startSsh()
 {
-    m_ssh = ssh_new();
+    m_ssh = libssh().ssh_new();
     if (!m_ssh)
         throw Error(QStringLiteral("Die SSH-Bibliothek konnte nicht gestartet werden."));
     const QByteArray host = m_settings.host.toUtf8();
@@ -267,31 +268,31 @@ void SftpSession::startSsh()
     const bool noConfig = false;
     const long timeoutSeconds = std::max(1, m_limits.stallMs / 1000);
     socket_t fd = m_fd;
-    ssh_options_set(m_ssh, SSH_OPTIONS_PROCESS_CONFIG, &noConfig);
-    ssh_options_set(m_ssh, SSH_OPTIONS_HOST, host.constData());
-    ssh_options_set(m_ssh, SSH_OPTIONS_PORT, &port);
+    libssh().ssh_options_set(m_ssh, SSH_OPTIONS_PROCESS_CONFIG, &noConfig);
+    libssh().ssh_options_set(m_ssh, SSH_OPTIONS_HOST, host.constData());
+    libssh().ssh_options_set(m_ssh, SSH_OPTIONS_PORT, &port);
     if (!user.isEmpty())
-        ssh_options_set(m_ssh, SSH_OPTIONS_USER, user.constData());
-    ssh_options_set(m_ssh, SSH_OPTIONS_SSH_DIR, sshDir.constData());
-    ssh_options_set(m_ssh, SSH_OPTIONS_KNOWNHOSTS, knownHosts.constData());
-    ssh_options_set(m_ssh, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, knownHosts.constData());
-    ssh_options_set(m_ssh, SSH_OPTIONS_TIMEOUT, &timeoutSeconds);
-    ssh_options_set(m_ssh, SSH_OPTIONS_FD, &fd);
-    if (ssh_connect(m_ssh) != SSH_OK)
+        libssh().ssh_options_set(m_ssh, SSH_OPTIONS_USER, user.constData());
+    libssh().ssh_options_set(m_ssh, SSH_OPTIONS_SSH_DIR, sshDir.constData());
+    libssh().ssh_options_set(m_ssh, SSH_OPTIONS_KNOWNHOSTS, knownHosts.constData());
+    libssh().ssh_options_set(m_ssh, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, knownHosts.constData());
+    libssh().ssh_options_set(m_ssh, SSH_OPTIONS_TIMEOUT, &timeoutSeconds);
+    libssh().ssh_options_set(m_ssh, SSH_OPTIONS_FD, &fd);
+    if (libssh().ssh_connect(m_ssh) != SSH_OK)
         failTransport(QStringLiteral("Verbindungsaufbau"));
-    if (const char* banner = ssh_get_serverbanner(m_ssh))
+    if (const char* banner = libssh().ssh_get_serverbanner(m_ssh))
         wire(false, QString::fromUtf8(banner));
 }
 
 void SftpSession::verifyHostKey()
 {
     ssh_key key = nullptr;
-    if (ssh_get_server_publickey(m_ssh, &key) != SSH_OK)
+    if (libssh().ssh_get_server_publickey(m_ssh, &key) != SSH_OK)
         failTransport(QStringLiteral("Serverschlüssel"));
     const QString fingerprint = fingerprintOf(key);
-    ssh_key_free(key);
+    libssh().ssh_key_free(key);
     const QString file = QDir::toNativeSeparators(sshKnownHostsPath());
-    switch (ssh_session_is_known_server(m_ssh)) {
+    switch (libssh().ssh_session_is_known_server(m_ssh)) {
     case SSH_KNOWN_HOSTS_OK:
         return;
     case SSH_KNOWN_HOSTS_CHANGED:
@@ -336,7 +337,7 @@ void SftpSession::verifyHostKey()
                            "in %3 ein.")
                 .arg(endpoint(m_settings), fingerprint, file));
     Folders::ensureAppDataFolder();
-    if (ssh_session_update_known_hosts(m_ssh) != SSH_OK)
+    if (libssh().ssh_session_update_known_hosts(m_ssh) != SSH_OK)
         throw Error(QStringLiteral("Der Schlüssel des SSH-Servers kann nicht in %1 eingetragen "
                                    "werden: %2")
                         .arg(file, sshError(m_ssh)));
@@ -349,15 +350,15 @@ void SftpSession::authenticate()
     wire(true, withPassword
                    ? QStringLiteral("login %1 (Passwort)").arg(m_settings.username)
                    : QStringLiteral("login %1 (SSH-Agent und Schlüssel)").arg(m_settings.username));
-    int rc = ssh_userauth_none(m_ssh, nullptr);
+    int rc = libssh().ssh_userauth_none(m_ssh, nullptr);
     if (rc != SSH_AUTH_SUCCESS && rc != SSH_AUTH_ERROR) {
-        const int methods = ssh_userauth_list(m_ssh, nullptr);
+        const int methods = libssh().ssh_userauth_list(m_ssh, nullptr);
         if (!withPassword)
-            rc = ssh_userauth_publickey_auto(m_ssh, nullptr, nullptr);
+            rc = libssh().ssh_userauth_publickey_auto(m_ssh, nullptr, nullptr);
         else if (!(methods & SSH_AUTH_METHOD_PASSWORD) && (methods & SSH_AUTH_METHOD_INTERACTIVE))
             rc = authenticateKeyboardInteractive();
         else
-            rc = ssh_userauth_password(m_ssh, nullptr, m_settings.password.toUtf8().constData());
+            rc = libssh().ssh_userauth_password(m_ssh, nullptr, m_settings.password.toUtf8().constData());
     }
     if (rc == SSH_AUTH_ERROR)
         failTransport(QStringLiteral("Anmeldung"));
@@ -385,25 +386,25 @@ void SftpSession::authenticate()
 int SftpSession::authenticateKeyboardInteractive()
 {
     const QByteArray password = m_settings.password.toUtf8();
-    int rc = ssh_userauth_kbdint(m_ssh, nullptr, nullptr);
+    int rc = libssh().ssh_userauth_kbdint(m_ssh, nullptr, nullptr);
     for (int round = 0; rc == SSH_AUTH_INFO && round < 5; ++round) {
-        const int prompts = ssh_userauth_kbdint_getnprompts(m_ssh);
+        const int prompts = libssh().ssh_userauth_kbdint_getnprompts(m_ssh);
         for (int i = 0; i < prompts; ++i) {
             char echo = 0;
-            ssh_userauth_kbdint_getprompt(m_ssh, unsigned(i), &echo);
-            ssh_userauth_kbdint_setanswer(m_ssh, unsigned(i), echo ? "" : password.constData());
+            libssh().ssh_userauth_kbdint_getprompt(m_ssh, unsigned(i), &echo);
+            libssh().ssh_userauth_kbdint_setanswer(m_ssh, unsigned(i), echo ? "" : password.constData());
         }
-        rc = ssh_userauth_kbdint(m_ssh, nullptr, nullptr);
+        rc = libssh().ssh_userauth_kbdint(m_ssh, nullptr, nullptr);
     }
     return rc == SSH_AUTH_INFO ? SSH_AUTH_DENIED : rc;
 }
 
 void SftpSession::openSftp()
 {
-    m_channel = ssh_channel_new(m_ssh);
-    if (!m_channel || ssh_channel_open_session(m_channel) != SSH_OK)
+    m_channel = libssh().ssh_channel_new(m_ssh);
+    if (!m_channel || libssh().ssh_channel_open_session(m_channel) != SSH_OK)
         failTransport(QStringLiteral("Kanal"));
-    if (ssh_channel_request_subsystem(m_channel, "sftp") != SSH_OK)
+    if (libssh().ssh_channel_request_subsystem(m_channel, "sftp") != SSH_OK)
         throw Error(QStringLiteral("Der Server %1 bietet kein SFTP an: %2")
                         .arg(endpoint(m_settings), sshError(m_ssh)));
     send(sftp::PacketWriter::init(3));
@@ -425,12 +426,12 @@ void SftpSession::closeConnection()
         m_fd = -1;
     }
     if (m_channel) {
-        ssh_channel_free(m_channel);
+        libssh().ssh_channel_free(m_channel);
         m_channel = nullptr;
     }
     if (m_ssh) {
-        ssh_disconnect(m_ssh);
-        ssh_free(m_ssh);
+        libssh().ssh_disconnect(m_ssh);
+        libssh().ssh_free(m_ssh);
         m_ssh = nullptr;
     }
     // libssh 0.10 leaves a socket it was given (SSH_OPTIONS_FD) open.
@@ -442,8 +443,8 @@ void SftpSession::closeConnection()
 
 bool SftpSession::connected() const
 {
-    return m_open && m_ssh && ssh_is_connected(m_ssh) && m_channel &&
-           ssh_channel_is_open(m_channel) && !ssh_channel_is_eof(m_channel);
+    return m_open && m_ssh && libssh().ssh_is_connected(m_ssh) && m_channel &&
+           libssh().ssh_channel_is_open(m_channel) && !libssh().ssh_channel_is_eof(m_channel);
 }
 
 void SftpSession::quit()
@@ -452,8 +453,8 @@ void SftpSession::quit()
         return;
     status(QStringLiteral("Disconnecting."));
     if (m_channel && !m_abort.load() && !m_timedOut.load()) {
-        ssh_channel_send_eof(m_channel);
-        ssh_channel_close(m_channel);
+        libssh().ssh_channel_send_eof(m_channel);
+        libssh().ssh_channel_close(m_channel);
     }
     closeConnection();
     status(QStringLiteral("Disconnected."));
@@ -488,7 +489,7 @@ void SftpSession::send(const sftp::PacketWriter& packet)
     const QByteArray bytes = packet.bytes();
     if (m_abort.load())
         failTransport(QStringLiteral("Senden"));
-    if (ssh_channel_write(m_channel, bytes.constData(), uint32_t(bytes.size())) != bytes.size())
+    if (libssh().ssh_channel_write(m_channel, bytes.constData(), uint32_t(bytes.size())) != bytes.size())
         failTransport(QStringLiteral("Senden"));
 }
 
@@ -508,14 +509,14 @@ sftp::Reply SftpSession::nextReply()
             closeConnection();
             throw;
         }
-        const int got = ssh_channel_read_timeout(m_channel, buffer, sizeof buffer, 0, 200);
+        const int got = libssh().ssh_channel_read_timeout(m_channel, buffer, sizeof buffer, 0, 200);
         if (got > 0) {
             m_received.append(buffer, got);
             progress(got);
             continue;
         }
         if (got == SSH_ERROR || m_abort.load() || m_timedOut.load() ||
-            ssh_channel_is_eof(m_channel) || !ssh_channel_is_open(m_channel))
+            libssh().ssh_channel_is_eof(m_channel) || !libssh().ssh_channel_is_open(m_channel))
             failTransport(QStringLiteral("Empfangen"));
     }
 }

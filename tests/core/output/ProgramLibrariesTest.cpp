@@ -8,8 +8,9 @@
 
 // Which shared libraries a run of the program loads, as the dynamic loader
 // reports them (LD_DEBUG=files lists those it links and those loaded later):
-// the headless modes need neither Qt Widgets nor the browser engine, and the
-// editor loads the browser engine only for an HTML edit.
+// the headless modes need neither Qt Widgets nor the browser engine, the
+// editor loads the browser engine only for an HTML edit, and none of them
+// loads SSH before an SFTP session.
 namespace {
 
 struct Case
@@ -67,6 +68,9 @@ TEST(ProgramLibraries, HeadlessModesAndTheEditorLoadOnlyWhatTheyUse)
         EXPECT_EQ(loaded.contains(QStringLiteral("libtavistrel_gui")), c.widgets);
         EXPECT_FALSE(loaded.contains(QStringLiteral("libQt6WebEngine")));
         EXPECT_FALSE(loaded.contains(QStringLiteral("libtavistrel_htmledit")));
+        // SSH and its crypto library come with the first SFTP session only.
+        EXPECT_FALSE(loaded.contains(QStringLiteral("libssh")));
+        EXPECT_FALSE(loaded.contains(QStringLiteral("libcrypto")));
     }
     EXPECT_TRUE(QFile::exists(out));
 }

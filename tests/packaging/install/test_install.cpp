@@ -191,8 +191,9 @@ TEST(DebianPackage, HoldsTheProgramAndNamesItsLibraries)
     EXPECT_TRUE(control.output.contains("Version: " TAVISTREL_VERSION "\n"));
     // Found by dpkg-shlibdeps from the program's libraries, and those loaded
     // at run time that it cannot see.
-    for (const char* package : {"libc6", "libqt6core6", "libqt6widgets6", "libqt6webenginewidgets6",
-                                "libpugixml1v5", "qt6-qpa-plugins", "libqt6webenginecore6-bin"})
+    for (const char* package :
+         {"libc6", "libqt6core6", "libqt6widgets6", "libqt6webenginewidgets6", "libpugixml1v5",
+          "qt6-qpa-plugins", "libqt6webenginecore6-bin", "libssh-4"})
         EXPECT_TRUE(control.output.contains(QRegularExpression(
             QStringLiteral("[ ,]%1( \\(|,|\\n)").arg(QRegularExpression::escape(package)))))
             << package << "\n"
