@@ -358,7 +358,8 @@ void SftpSession::authenticate()
         else if (!(methods & SSH_AUTH_METHOD_PASSWORD) && (methods & SSH_AUTH_METHOD_INTERACTIVE))
             rc = authenticateKeyboardInteractive();
         else
-            rc = libssh().ssh_userauth_password(m_ssh, nullptr, m_settings.password.toUtf8().constData());
+            rc = libssh().ssh_userauth_password(m_ssh, nullptr,
+                                                m_settings.password.toUtf8().constData());
     }
     if (rc == SSH_AUTH_ERROR)
         failTransport(QStringLiteral("Anmeldung"));
@@ -392,7 +393,8 @@ int SftpSession::authenticateKeyboardInteractive()
         for (int i = 0; i < prompts; ++i) {
             char echo = 0;
             libssh().ssh_userauth_kbdint_getprompt(m_ssh, unsigned(i), &echo);
-            libssh().ssh_userauth_kbdint_setanswer(m_ssh, unsigned(i), echo ? "" : password.constData());
+            libssh().ssh_userauth_kbdint_setanswer(m_ssh, unsigned(i),
+                                                   echo ? "" : password.constData());
         }
         rc = libssh().ssh_userauth_kbdint(m_ssh, nullptr, nullptr);
     }
@@ -489,7 +491,8 @@ void SftpSession::send(const sftp::PacketWriter& packet)
     const QByteArray bytes = packet.bytes();
     if (m_abort.load())
         failTransport(QStringLiteral("Senden"));
-    if (libssh().ssh_channel_write(m_channel, bytes.constData(), uint32_t(bytes.size())) != bytes.size())
+    if (libssh().ssh_channel_write(m_channel, bytes.constData(), uint32_t(bytes.size())) !=
+        bytes.size())
         failTransport(QStringLiteral("Senden"));
 }
 
