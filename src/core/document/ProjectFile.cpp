@@ -120,7 +120,10 @@ FeedDocument readProject(const std::function<void(XmlDocument&)>& parse)
 // The entries are parsed on a second thread while the caller's thread
 // handles the ones before: parsing and handling (checking, writing) cost
 // about the same. Batches keep the hand-over cheap, and at most a few of
-// them wait, so memory stays small.
+// them wait, so memory stays small. Handled batches go back to the parsing
+// thread, which loads the next entries into the same objects: no entry is
+// allocated on one thread and freed on the other, where the allocator's
+// lock made the two threads wait for each other.
 class EntryPipe
 {
 public:
@@ -158,6 +161,27 @@ public:
         m_changed.notify_all();
         return true;
     }
+    // Consumer side: a handled batch, for the producer to fill again.
+    void giveBack(Batch&& batch)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_spare.push_back(std::move(batch));
+    }
+    // Producer side: a handled batch when there is one, else an empty one.
+    Batch takeSpare()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_spare.empty()) {
+                Batch batch = std::move(m_spare.back());
+                m_spare.pop_back();
+                return batch;
+            }
+        }
+        Batch batch;
+        batch.reserve(kBatchSize);
+        return batch;
+    }
     void cancel()
     {
         const std::lock_guard lock(m_mutex);
@@ -174,6 +198,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Batch> m_waiting;
+    std::vector<Batch> m_spare;
     bool m_closed = false;
     bool m_complete = false;
     bool m_cancelled = false;
@@ -188,19 +213,22 @@ bool readEntriesAhead(XmlChunkReader& reader, const std::function<void(const TNe
         bool complete = false;
         try {
             XmlDocument child;
-            EntryPipe::Batch batch;
-            batch.reserve(EntryPipe::kBatchSize);
+            EntryPipe::Batch batch = pipe.takeSpare();
+            size_t filled = 0; // entries of batch loaded from this file
             bool going = true;
             while (going && reader.readChild(child)) {
-                batch.emplace_back().LoadFromXmlNode(child.documentElement());
-                if (batch.size() == EntryPipe::kBatchSize) {
+                if (filled == batch.size())
+                    batch.emplace_back();
+                batch[filled++].LoadFromXmlNode(child.documentElement());
+                if (filled == EntryPipe::kBatchSize) {
                     going = pipe.push(std::move(batch));
-                    batch = {};
-                    batch.reserve(EntryPipe::kBatchSize);
+                    batch = pipe.takeSpare();
+                    filled = 0;
                 }
             }
             if (going) {
                 reader.finish();
+                batch.resize(filled);
                 complete = pipe.push(std::move(batch));
             }
         } catch (...) {
@@ -210,9 +238,11 @@ bool readEntriesAhead(XmlChunkReader& reader, const std::function<void(const TNe
     });
     try {
         EntryPipe::Batch batch;
-        while (pipe.pop(batch))
+        while (pipe.pop(batch)) {
             for (const TNewsEntry& entry : batch)
                 onEntry(entry);
+            pipe.giveBack(std::move(batch));
+        }
     } catch (...) {
         pipe.cancel();
         producer.join();
@@ -273,16 +303,26 @@ bool StreamProjectData(const QByteArray& data,
 
 QString applyLineBreakRule(QString text)
 {
-    qsizetype i = text.indexOf(u'\n');
-    while (i >= 0 && i + 1 < text.size()) {
-        if (text.at(i + 1) == u'\n') {
-            text[i] = u'\r';
-            i = text.indexOf(u'\n', i + 2);
+    applyLineBreakRuleInPlace(text);
+    return text;
+}
+
+void applyLineBreakRuleInPlace(QString& text)
+{
+    // Most texts hold no pair at all: search without touching the storage.
+    qsizetype i = QStringView(text).indexOf(u"\n\n");
+    if (i < 0)
+        return;
+    char16_t* data = reinterpret_cast<char16_t*>(text.data());
+    const qsizetype n = text.size();
+    while (i + 1 < n) {
+        if (data[i] == u'\n' && data[i + 1] == u'\n') {
+            data[i] = u'\r';
+            i += 2;
         } else {
-            i = text.indexOf(u'\n', i + 1);
+            ++i;
         }
     }
-    return text;
 }
 
 QString ReadChildText(const char* name, XmlNode node)
@@ -293,6 +333,12 @@ QString ReadChildText(const char* name, XmlNode node)
 QString ReadElementText(XmlNode element)
 {
     return applyLineBreakRule(element.plainText());
+}
+
+void ReadElementText(XmlNode element, QString& text)
+{
+    element.plainTextInto(text);
+    applyLineBreakRuleInPlace(text);
 }
 
 QString encodeBoolean(bool value)

@@ -652,6 +652,23 @@ QString XmlNode::plainText() const noexcept
     return {};
 }
 
+void XmlNode::plainTextInto(QString& text) const
+{
+    const pugi::xml_node first = skipBlank(wrap(m_node).first_child());
+    if (!first || !isTextNode(first) || skipBlank(first.next_sibling())) {
+        text.resize(0);
+        return;
+    }
+    const QByteArrayView utf8(first.value());
+    // Never more UTF-16 units than bytes. Decoded as QString::fromUtf8 does:
+    // a leading byte order mark is kept as a character.
+    text.resize(utf8.size());
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    const QChar* end = decoder.appendToBuffer(text.data(), utf8);
+    text.resize(end - text.constData());
+}
+
 XmlNode XmlNode::findChild(const QString& name) const
 {
     return findChild(name.toUtf8().constData());
@@ -752,8 +769,12 @@ void XmlDocument::loadFromData(const QByteArray& data)
 
 void XmlDocument::loadFromUtf8(const QByteArray& data)
 {
-    reset();
-    m_buffer = QByteArray(data.constData(), data.size());
+    m_doc->reset();
+    // The buffer's storage is reused: a reader of many small documents
+    // allocates it once.
+    m_buffer.resize(data.size());
+    if (!data.isEmpty())
+        std::memcpy(m_buffer.data(), data.constData(), size_t(data.size()));
     parseOwnBuffer([&data] { return data; }, true);
 }
 

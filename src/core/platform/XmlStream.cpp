@@ -93,20 +93,25 @@ qsizetype XmlChunkReader::find(QByteArrayView needle, qsizetype from)
 qsizetype XmlChunkReader::tagEnd(qsizetype lt)
 {
     char quote = 0;
-    for (qsizetype j = lt + 1;; ++j) {
+    qsizetype j = lt + 1;
+    for (;;) {
         while (j >= m_data.size())
             if (!fill())
                 unsupported("unexpected end in a tag");
-        const char c = m_data.at(j);
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return j + 1;
-        } else if (c == '<') {
-            unsupported("\"<\" in a tag");
+        // The bytes buffered now, without a bounds check per byte.
+        const char* const data = m_data.constData();
+        for (const qsizetype end = m_data.size(); j < end; ++j) {
+            const char c = data[j];
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '>') {
+                return j + 1;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '<') {
+                unsupported("\"<\" in a tag");
+            }
         }
     }
 }
