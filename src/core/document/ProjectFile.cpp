@@ -7,12 +7,17 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <bit>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace ProjectFile {
 namespace {
@@ -307,14 +312,40 @@ QString applyLineBreakRule(QString text)
     return text;
 }
 
+namespace {
+
+// Index of the first LF followed by another, or -1.
+qsizetype findLfPair(const char16_t* data, qsizetype n)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Eight places at a time: a LF there and a LF one further on.
+    const __m128i lf = _mm_set1_epi16('\n');
+    for (; i + 9 <= n; i += 8) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 1));
+        const int mask = _mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi16(here, lf), _mm_cmpeq_epi16(next, lf)));
+        if (mask != 0)
+            return i + std::countr_zero(unsigned(mask)) / 2;
+    }
+#endif
+    for (; i + 1 < n; ++i)
+        if (data[i] == u'\n' && data[i + 1] == u'\n')
+            return i;
+    return -1;
+}
+
+} // namespace
+
 void applyLineBreakRuleInPlace(QString& text)
 {
     // Most texts hold no pair at all: search without touching the storage.
-    qsizetype i = QStringView(text).indexOf(u"\n\n");
+    const qsizetype n = text.size();
+    qsizetype i = findLfPair(reinterpret_cast<const char16_t*>(text.constData()), n);
     if (i < 0)
         return;
     char16_t* data = reinterpret_cast<char16_t*>(text.data());
-    const qsizetype n = text.size();
     while (i + 1 < n) {
         if (data[i] == u'\n' && data[i + 1] == u'\n') {
             data[i] = u'\r';

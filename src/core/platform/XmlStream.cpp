@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,6 +39,8 @@ XmlChunkReader::XmlChunkReader(const QString& path, QList<QByteArray> containerP
     };
     if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))
         unsupported("not a regular file");
+    // A chunk read past the unread rest of the one before: room for both.
+    m_data.reserve(3 * kChunk);
 }
 
 XmlChunkReader::XmlChunkReader(const QByteArray& data, QList<QByteArray> containerPath)
@@ -270,8 +273,13 @@ bool XmlChunkReader::readChild(XmlDocument& child)
     if (!m_inContainer)
         return false;
     // Dropping what was read now and then keeps the buffer at about a chunk.
+    // Moved down by hand: QByteArray::remove() at the front only moves its
+    // start, and every later read then reallocated the buffer.
     if (m_pos >= kChunk) {
-        m_data.remove(0, m_pos);
+        const qsizetype rest = m_data.size() - m_pos;
+        char* data = m_data.data();
+        std::memmove(data, data + m_pos, size_t(rest));
+        m_data.resize(rest);
         m_pos = 0;
     }
     const qsizetype lt = skipBlanks(m_pos);
