@@ -345,35 +345,89 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(d.constData());
     const qsizetype n = d.size();
-#ifndef __SSE2__
+    qsizetype markupUntil = 0;
+    qsizetype i = 0;
+
+    // The character at i, whatever it is; moves i past it (past a whole
+    // sequence or reference).
+    const auto step = [&]() -> std::optional<Problem> {
+        const unsigned char c = p[i];
+        if (c >= 0x80) {
+            const int length = utf8SequenceLength(p + i, n - i);
+            if (length == 0)
+                return Problem{QStringLiteral("Ungültige UTF-8-Bytefolge"), i};
+            i += length;
+            return std::nullopt;
+        }
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return Problem{QStringLiteral("Unerlaubtes Steuerzeichen (Code %1)").arg(int(c)), i};
+        if (c == '<' && i >= markupUntil && i + 1 < n && (p[i + 1] == '!' || p[i + 1] == '?'))
+            markupUntil = markupEnd(d, i);
+        if (c == '&' && i >= markupUntil) {
+            // Escaped HTML is full of these three.
+            if (i + 4 <= n &&
+                (std::memcmp(p + i, "&lt;", 4) == 0 || std::memcmp(p + i, "&gt;", 4) == 0)) {
+                i += 4;
+                return std::nullopt;
+            }
+            if (i + 5 <= n && std::memcmp(p + i, "&amp;", 5) == 0) {
+                i += 5;
+                return std::nullopt;
+            }
+            qsizetype semicolon = i + 1;
+            while (semicolon < n && semicolon - i <= 32 && p[semicolon] != ';' &&
+                   p[semicolon] != '<' && p[semicolon] != '&' && p[semicolon] > ' ')
+                ++semicolon;
+            if (semicolon >= n || p[semicolon] != ';')
+                return Problem{QStringLiteral("Ein \"&\" steht ohne Entitätsverweis im Text"), i};
+            if (!isReference(d, i, semicolon))
+                return Problem{QStringLiteral("Verweis auf eine nicht deklarierte Entität \"%1\"")
+                                   .arg(QString::fromUtf8(d.mid(i, semicolon - i + 1))),
+                               i};
+            i = semicolon + 1; // a reference is plain ASCII
+            return std::nullopt;
+        }
+        ++i;
+        return std::nullopt;
+    };
+
+#ifdef __SSE2__
+    // Sixteen bytes at a time past plain text.
+    while (i + 16 <= n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // Signed, below 0x20 holds the control characters and every byte
+        // from 0x80 up.
+        __m128i flagged = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
+        // Inside a comment or CDATA only the characters themselves count.
+        // A section that starts inside the block only makes flags of its
+        // "&" and "<" needless: step() passes them as text.
+        if (i + 16 > markupUntil)
+            flagged = _mm_or_si128(flagged, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
+                                                         _mm_cmpeq_epi8(v, _mm_set1_epi8('<'))));
+        unsigned mask = unsigned(_mm_movemask_epi8(flagged));
+        const qsizetype block = i;
+        // Each flagged byte in turn, without loading the block again; one
+        // that an earlier sequence or reference took is passed over.
+        while (mask != 0) {
+            const qsizetype at = block + std::countr_zero(mask);
+            mask &= mask - 1;
+            if (at < i)
+                continue;
+            i = at;
+            if (auto problem = step())
+                return problem;
+        }
+        i = qMax(i, block + 16);
+    }
+    while (i < n)
+        if (auto problem = step())
+            return problem;
+#else
+    // Eight bytes at a time past plain ASCII text.
     constexpr quint64 ones = 0x0101010101010101ULL;
     constexpr quint64 highs = ones * 0x80;
     const auto hasZero = [](quint64 v) { return (v - ones) & ~v & highs; };
-#endif
-    qsizetype markupUntil = 0;
-    qsizetype i = 0;
     while (i < n) {
-#ifdef __SSE2__
-        // Sixteen bytes at a time past plain text.
-        if (i + 16 <= n) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            // Signed, below 0x20 holds the control characters and every byte
-            // from 0x80 up.
-            __m128i flagged = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
-            // Inside a comment or CDATA only the characters themselves count.
-            if (i + 16 > markupUntil)
-                flagged =
-                    _mm_or_si128(flagged, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
-                                                       _mm_cmpeq_epi8(v, _mm_set1_epi8('<'))));
-            const int mask = _mm_movemask_epi8(flagged);
-            if (mask == 0) {
-                i += 16;
-                continue;
-            }
-            i += std::countr_zero(unsigned(mask));
-        }
-#else
-        // Eight bytes at a time past plain ASCII text.
         if (i + 8 <= n) {
             quint64 block;
             std::memcpy(&block, p + i, 8);
@@ -391,45 +445,10 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
             else
                 i += std::countl_zero(special) / 8;
         }
-#endif
-        const unsigned char c = p[i];
-        if (c >= 0x80) {
-            const int length = utf8SequenceLength(p + i, n - i);
-            if (length == 0)
-                return Problem{QStringLiteral("Ungültige UTF-8-Bytefolge"), i};
-            i += length;
-            continue;
-        }
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-            return Problem{QStringLiteral("Unerlaubtes Steuerzeichen (Code %1)").arg(int(c)), i};
-        if (c == '<' && i >= markupUntil && i + 1 < n && (p[i + 1] == '!' || p[i + 1] == '?'))
-            markupUntil = markupEnd(d, i);
-        if (c == '&' && i >= markupUntil) {
-            // Escaped HTML is full of these three.
-            if (i + 4 <= n &&
-                (std::memcmp(p + i, "&lt;", 4) == 0 || std::memcmp(p + i, "&gt;", 4) == 0)) {
-                i += 4;
-                continue;
-            }
-            if (i + 5 <= n && std::memcmp(p + i, "&amp;", 5) == 0) {
-                i += 5;
-                continue;
-            }
-            qsizetype semicolon = i + 1;
-            while (semicolon < n && semicolon - i <= 32 && p[semicolon] != ';' &&
-                   p[semicolon] != '<' && p[semicolon] != '&' && p[semicolon] > ' ')
-                ++semicolon;
-            if (semicolon >= n || p[semicolon] != ';')
-                return Problem{QStringLiteral("Ein \"&\" steht ohne Entitätsverweis im Text"), i};
-            if (!isReference(d, i, semicolon))
-                return Problem{QStringLiteral("Verweis auf eine nicht deklarierte Entität \"%1\"")
-                                   .arg(QString::fromUtf8(d.mid(i, semicolon - i + 1))),
-                               i};
-            i = semicolon + 1; // a reference is plain ASCII
-            continue;
-        }
-        ++i;
+        if (auto problem = step())
+            return problem;
     }
+#endif
     return std::nullopt;
 }
 
