@@ -133,8 +133,8 @@ class EntryPipe
 {
 public:
     using Batch = std::vector<TNewsEntry>;
-    static constexpr size_t kBatchSize = 64;
-    static constexpr size_t kMaxWaiting = 4;
+    static constexpr size_t kBatchSize = 128;
+    static constexpr size_t kMaxWaiting = 3;
 
     // Producer side; false when the consumer gave up.
     bool push(Batch&& batch)
@@ -144,6 +144,8 @@ public:
         if (m_cancelled)
             return false;
         m_waiting.push_back(std::move(batch));
+        // Woken after the unlock, the other side does not block on the lock.
+        lock.unlock();
         m_changed.notify_all();
         return true;
     }
@@ -163,6 +165,7 @@ public:
             return false;
         batch = std::move(m_waiting.front());
         m_waiting.pop_front();
+        lock.unlock();
         m_changed.notify_all();
         return true;
     }

@@ -417,8 +417,10 @@ void Checker::addEntry(const TNewsEntry& e)
     const int i = s.entries++;
     s.bytes += checkEntry(s.out, i, e, s.clock);
     const auto it = s.firstWithGuid.constFind(e.guid);
+    // A copy of our own: sharing the entry's text would make a reader that
+    // reuses its entries allocate it anew for every entry.
     if (it == s.firstWithGuid.cend())
-        s.firstWithGuid.insert(e.guid, i);
+        s.firstWithGuid.insert(QString(e.guid.constData(), e.guid.size()), i);
     else
         s.out.entry(Level::Error, i, "guid",
                     QStringLiteral("Die GUID %1 hat auch Eintrag %2. Leser halten die Einträge "
