@@ -414,6 +414,31 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
             if (at < i)
                 continue;
             i = at;
+            // The usual stops of a text, passed without a call: allowed
+            // control characters, start tags, two- and three-byte UTF-8
+            // sequences that cannot be overlong or surrogates, "&lt;",
+            // "&gt;".
+            const unsigned char c = p[i];
+            const auto continuation = [&](qsizetype k) { return k < n && (p[k] & 0xC0) == 0x80; };
+            if (c == '\n' || c == '\t' || c == '\r' ||
+                (c == '<' && i + 1 < n && p[i + 1] != '!' && p[i + 1] != '?')) {
+                ++i;
+                continue;
+            }
+            if (c >= 0xC2 && c <= 0xDF && continuation(i + 1)) {
+                i += 2;
+                continue;
+            }
+            if (((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) && continuation(i + 1) &&
+                continuation(i + 2)) {
+                i += 3;
+                continue;
+            }
+            if (c == '&' && i >= markupUntil && i + 4 <= n && p[i + 3] == ';' &&
+                (p[i + 1] == 'l' || p[i + 1] == 'g') && p[i + 2] == 't') {
+                i += 4;
+                continue;
+            }
             if (auto problem = step())
                 return problem;
         }

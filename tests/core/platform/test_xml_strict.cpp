@@ -94,6 +94,9 @@ TEST(XmlScan, EveryPlaceOfABlock)
         {"ControlByte", "\x01", "Steuerzeichen (Code 1)"},
         {"InvalidUtf8", "\xfc", "Ungültige UTF-8-Bytefolge"},
         {"CutUtf8", "\xc3", "Ungültige UTF-8-Bytefolge"},
+        {"OverlongUtf8", "\xe0\x80\xaf", "Ungültige UTF-8-Bytefolge"},
+        {"Utf8Surrogate", "\xed\xa0\x80", "Ungültige UTF-8-Bytefolge"},
+        {"StrayContinuation", "\x80", "Ungültige UTF-8-Bytefolge"},
         {"BareAmpersand", "& ", "ohne Entitätsverweis"},
         {"UndeclaredEntity", "&nbsp;", "nicht deklarierte Entität \"&nbsp;\""},
     };
