@@ -8,6 +8,7 @@
 #include <QHash>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <optional>
 
@@ -196,46 +197,62 @@ qsizetype scanXmlText(QStringView text, qint64& bytes)
     }();
     qsizetype bad = -1;
     const char16_t* data = text.utf16();
-    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
-#ifdef __SSE2__
-        // Eight ASCII characters from U+0020 at a time; "&", "<" and ">"
-        // counted by mask.
-        if (i + 8 <= n) {
-            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-            const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(c, _mm_set1_epi16(0x20)),
-                                                 _mm_cmpgt_epi16(c, _mm_set1_epi16(0x7F)));
-            if (_mm_movemask_epi8(outside) == 0) {
-                bytes += 8;
-                const __m128i amp = _mm_cmpeq_epi16(c, _mm_set1_epi16('&'));
-                const __m128i angle = _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('<')),
-                                                   _mm_cmpeq_epi16(c, _mm_set1_epi16('>')));
-                if (_mm_movemask_epi8(_mm_or_si128(amp, angle)) != 0) {
-                    // The extra bytes of each escape, summed over the lanes.
-                    const __m128i extra = _mm_or_si128(_mm_and_si128(amp, _mm_set1_epi16(4)),
-                                                       _mm_and_si128(angle, _mm_set1_epi16(3)));
-                    const __m128i sums = _mm_sad_epu8(extra, _mm_setzero_si128());
-                    bytes += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
-                }
-                i += 7;
-                continue;
-            }
-        }
-#endif
+    const qsizetype n = text.size();
+    qsizetype pairEnd = 0; // past the low half of the last surrogate pair
+    // The bytes of the character at i beyond plain ASCII; notes the first
+    // forbidden one.
+    const auto other = [&](qsizetype i) -> qint64 {
         const char16_t c = data[i];
         if (c < 0x80) {
             const std::uint8_t b = kAsciiBytes[c];
-            bytes += b;
             if (b == 0 && bad < 0)
                 bad = i;
-        } else if (c < 0xD800 || (c >= 0xE000 && c < 0xFFFE)) {
-            bytes += c < 0x800 ? 2 : 3;
-        } else if (c < 0xDC00 && i + 1 < n && data[i + 1] >= 0xDC00 && data[i + 1] < 0xE000) {
-            bytes += 4; // a surrogate pair
-            ++i;
-        } else if (bad < 0) { // a lone surrogate, U+FFFE or U+FFFF
+            return b;
+        }
+        if (c < 0xD800 || (c >= 0xE000 && c < 0xFFFE))
+            return c < 0x800 ? 2 : 3;
+        if (c < 0xDC00 && i + 1 < n && data[i + 1] >= 0xDC00 && data[i + 1] < 0xE000) {
+            pairEnd = i + 2;
+            return 4;
+        }
+        if (bad < 0) // a lone surrogate, U+FFFE or U+FFFF
             bad = i;
+        return 0;
+    };
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Eight characters at a time, each counted as one byte, "&", "<" and
+    // ">" as their escapes by mask; the few others (line breaks, umlauts)
+    // then corrected one by one without loading the block again.
+    for (; i + 8 <= n; i += 8) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        // One mask bit per character.
+        unsigned outside =
+            unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi16(c, _mm_set1_epi16(0x20)),
+                                                    _mm_cmpgt_epi16(c, _mm_set1_epi16(0x7F))))) &
+            0x5555u;
+        bytes += 8;
+        const __m128i amp = _mm_cmpeq_epi16(c, _mm_set1_epi16('&'));
+        const __m128i angle = _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('<')),
+                                           _mm_cmpeq_epi16(c, _mm_set1_epi16('>')));
+        if (_mm_movemask_epi8(_mm_or_si128(amp, angle)) != 0) {
+            // "&amp;" adds four bytes, "&lt;" and "&gt;" three.
+            const __m128i extra = _mm_or_si128(_mm_and_si128(amp, _mm_set1_epi16(4)),
+                                               _mm_and_si128(angle, _mm_set1_epi16(3)));
+            const __m128i sums = _mm_sad_epu8(extra, _mm_setzero_si128());
+            bytes += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+        }
+        while (outside != 0) {
+            const qsizetype at = i + std::countr_zero(outside) / 2;
+            outside &= outside - 1;
+            // The low half of a pair counted with its high half.
+            bytes += (at < pairEnd ? 0 : other(at)) - 1;
         }
     }
+#endif
+    for (; i < n; ++i)
+        if (i >= pairEnd)
+            bytes += other(i);
     return bad;
 }
 

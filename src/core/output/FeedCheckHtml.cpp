@@ -133,15 +133,23 @@ private:
         return at < 0 ? m_html.size() : at + end.size();
     }
 
+    qsizetype skipPastGreater(qsizetype from) const
+    {
+        const qsizetype at = m_html.indexOf(u'>', from);
+        return at < 0 ? m_html.size() : at + 1;
+    }
+
     // Handles the markup at `start` ('<'); returns where scanning goes on.
     qsizetype tag(qsizetype start)
     {
-        const QStringView rest = m_html.mid(start);
-        if (rest.startsWith(u"<!--"))
-            return skipPast(start + 4, u"-->");
-        if (rest.size() > 1 && (rest[1] == u'!' || rest[1] == u'?'))
-            return skipPast(start + 2, u">");
-        const bool closing = rest.size() > 1 && rest[1] == u'/';
+        // The character after '<' decides, and is most often a name.
+        const char16_t next = start + 1 < m_html.size() ? m_html[start + 1].unicode() : 0;
+        if (next == u'!' || next == u'?') {
+            if (m_html.mid(start).startsWith(u"<!--"))
+                return skipPast(start + 4, u"-->");
+            return skipPastGreater(start + 2);
+        }
+        const bool closing = next == u'/';
         qsizetype i = start + (closing ? 2 : 1);
         const qsizetype nameStart = i;
         while (i < m_html.size() && isNameChar(m_html[i].unicode()))
@@ -152,7 +160,7 @@ private:
         const TagKey key = keyOf(name);
         if (closing) {
             close(key);
-            return skipPast(i, u">");
+            return skipPastGreater(i);
         }
         bool selfClosing = false;
         i = attributes(i, selfClosing);
