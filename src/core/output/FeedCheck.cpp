@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -488,10 +489,24 @@ QString summary(const QList<Finding>& findings)
 
 bool isAbsoluteHttpAddress(QStringView text)
 {
+    // ASCII case folding by hand: Qt's case-insensitive compare folds all of
+    // Unicode and cost more than the rest of an entry's check.
+    const auto startsWithScheme = [&text](std::string_view scheme) {
+        if (text.size() < qsizetype(scheme.size()))
+            return false;
+        for (size_t k = 0; k < scheme.size(); ++k) {
+            char16_t c = text[qsizetype(k)].unicode();
+            if (c >= u'A' && c <= u'Z')
+                c += 32;
+            if (c != char16_t(scheme[k]))
+                return false;
+        }
+        return true;
+    };
     qsizetype rest = 0;
-    if (text.startsWith(u"http://", Qt::CaseInsensitive))
+    if (startsWithScheme("http://"))
         rest = 7;
-    else if (text.startsWith(u"https://", Qt::CaseInsensitive))
+    else if (startsWithScheme("https://"))
         rest = 8;
     else
         return false;
