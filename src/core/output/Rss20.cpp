@@ -94,38 +94,9 @@ char* writeEscaped(char* p, QStringView text, bool attribute)
     const std::array<Escape, 128>& escapes = attribute ? kEscapes.attribute : kEscapes.text;
     const char16_t* s = text.utf16();
     const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-#ifdef __SSE2__
-        // Runs of plain ASCII, the bulk of every text, eight characters at
-        // a time: all eight are stored, and the end moves past those before
-        // the first one that needs more (the room allows the extra bytes).
-        while (i + 8 <= n) {
-            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            // Signed compares: anything from U+8000 up is negative, so too.
-            const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(c, _mm_set1_epi16(0x20)),
-                                                 _mm_cmpgt_epi16(c, _mm_set1_epi16(0x7E)));
-            const __m128i special =
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('&')),
-                                          _mm_cmpeq_epi16(c, _mm_set1_epi16('<'))),
-                             _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('>')),
-                                          _mm_cmpeq_epi16(c, _mm_set1_epi16('"'))));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(c, c));
-            const unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(outside, special)));
-            if (mask == 0) {
-                p += 8;
-                i += 8;
-                continue;
-            }
-            const int plain = std::countr_zero(mask) / 2;
-            p += plain;
-            i += plain;
-            break;
-        }
-        if (i >= n)
-            break;
-#endif
-        const char16_t c = s[i++];
+    // Writes the character at i; returns the units it took (two for a pair).
+    const auto one = [&](qsizetype i) -> qsizetype {
+        const char16_t c = s[i];
         if (c < 0x80) {
             // The whole entry copied (the room allows it), the length kept:
             // no call, no loop.
@@ -139,15 +110,64 @@ char* writeEscaped(char* p, QStringView text, bool attribute)
             *p++ = char(0xE0 | (c >> 12));
             *p++ = char(0x80 | ((c >> 6) & 0x3F));
             *p++ = char(0x80 | (c & 0x3F));
-        } else if (c < 0xDC00 && i < n && s[i] >= 0xDC00 && s[i] < 0xE000) {
-            const char32_t cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (s[i] - 0xDC00);
+        } else if (c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+            const char32_t cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             *p++ = char(0xF0 | (cp >> 18));
             *p++ = char(0x80 | ((cp >> 12) & 0x3F));
             *p++ = char(0x80 | ((cp >> 6) & 0x3F));
             *p++ = char(0x80 | (cp & 0x3F));
-            ++i;
+            return 2;
         }
+        return 1;
+    };
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Eight characters at a time. Their low bytes are the text when they are
+    // plain ASCII, the bulk of every text: stored eight at a time (the room
+    // allows the extra bytes), the others written in between one by one,
+    // without loading the block again.
+    while (i + 8 <= n) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        // Signed compares: anything from U+8000 up is negative, so too.
+        const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(c, _mm_set1_epi16(0x20)),
+                                             _mm_cmpgt_epi16(c, _mm_set1_epi16(0x7E)));
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('&')),
+                                      _mm_cmpeq_epi16(c, _mm_set1_epi16('<'))),
+                         _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('>')),
+                                      _mm_cmpeq_epi16(c, _mm_set1_epi16('"'))));
+        std::uint64_t bytes = 0;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&bytes), _mm_packus_epi16(c, c));
+        // Two mask bits per character.
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(outside, special)));
+        qsizetype lane = 0; // the characters of the block written so far
+        while (mask != 0) {
+            const qsizetype next = std::countr_zero(mask) / 2;
+            const std::uint64_t plain = bytes >> (8 * lane);
+            std::memcpy(p, &plain, 8);
+            p += next - lane;
+            const char16_t ch = s[i + next];
+            if (ch < 0x80) { // the usual case, without a call
+                const Escape& escape = escapes[ch];
+                std::memcpy(p, &escape, sizeof escape);
+                p += escape.length;
+                lane = next + 1;
+            } else {
+                lane = next + one(i + next); // a pair may end in the next block
+            }
+            mask = lane >= 8 ? 0 : mask & ~((1u << (2 * lane)) - 1);
+        }
+        if (lane < 8) {
+            const std::uint64_t plain = bytes >> (8 * lane);
+            std::memcpy(p, &plain, 8);
+            p += 8 - lane;
+            lane = 8;
+        }
+        i += lane;
     }
+#endif
+    while (i < n)
+        i += one(i);
     return p;
 }
 
