@@ -9,8 +9,9 @@
 #include <QFileInfo>
 #include <bit>
 #include <condition_variable>
-#include <deque>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -122,60 +123,111 @@ FeedDocument readProject(const std::function<void(XmlDocument&)>& parse)
     return document;
 }
 
-// The entries are parsed on a second thread while the caller's thread
-// handles the ones before: parsing and handling (checking, writing) cost
-// about the same. Batches keep the hand-over cheap, and at most a few of
-// them wait, so memory stays small. Handled batches go back to the parsing
-// thread, which loads the next entries into the same objects: no entry is
-// allocated on one thread and freed on the other, where the allocator's
-// lock made the two threads wait for each other.
+// The entries are parsed on two more threads while the caller's thread
+// handles the ones before: parsing costs a little more than handling
+// (checking, writing), and a single parsing thread kept the caller waiting.
+// Each parsing thread takes the text of the next batch of entries from the
+// reader in turn and parses it on its own; the caller gets the batches in
+// file order. At most a few batches are ahead of the caller, so memory stays
+// small. Handled batches go back to the parsing threads, which load the next
+// entries into the same objects: entries are not allocated on one thread and
+// freed on another, where the allocator's lock made the threads wait for
+// each other.
 class EntryPipe
 {
 public:
     using Batch = std::vector<TNewsEntry>;
     static constexpr size_t kBatchSize = 128;
-    static constexpr size_t kMaxWaiting = 3;
+    static constexpr size_t kParsers = 2;
+    static constexpr size_t kMaxAhead = 4;
 
-    // Producer side; false when the consumer gave up.
-    bool push(Batch&& batch)
+    // The text of one batch's entries as one document.
+    struct Texts
+    {
+        QByteArray bytes;
+        size_t count = 0;
+    };
+
+    explicit EntryPipe(XmlChunkReader& reader) : m_reader(reader) {}
+
+    // Parsing side: the next batch's texts and its number; false when there
+    // is nothing more to take (the list ended, a failure, or cancelled).
+    bool take(Texts& texts, size_t& number)
+    {
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_stopped || m_taken - m_next < kMaxAhead; });
+            if (m_stopped)
+                return false;
+        }
+        const std::lock_guard reading(m_readMutex);
+        if (m_readerDone)
+            return false;
+        // One document per batch: the entries side by side under a root of
+        // their own, as they stand under the entry list in the whole file.
+        texts.bytes.resize(0); // keeps its storage
+        texts.bytes.append("<batch>");
+        texts.count = 0;
+        try {
+            QByteArrayView child;
+            while (texts.count < kBatchSize && m_reader.nextChild(child)) {
+                texts.bytes.append(child);
+                ++texts.count;
+            }
+            if (texts.count < kBatchSize)
+                m_reader.finish();
+        } catch (...) {
+            m_readerDone = true; // nobody reads on after a failure
+            throw;
+        }
+        texts.bytes.append("</batch>");
+        m_readerDone = texts.count < kBatchSize;
+        const std::lock_guard lock(m_mutex);
+        number = m_taken++;
+        if (m_readerDone)
+            m_total = m_taken;
+        return true;
+    }
+    // Parsing side: a parsed batch.
+    void put(size_t number, Batch&& batch)
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_cancelled || m_waiting.size() < kMaxWaiting; });
-        if (m_cancelled)
-            return false;
-        m_waiting.push_back(std::move(batch));
+        m_ready.emplace(number, std::move(batch));
         // Woken after the unlock, the other side does not block on the lock.
         lock.unlock();
         m_changed.notify_all();
-        return true;
     }
-    void close(bool complete)
+    // Parsing side: the file needs the whole read.
+    void fail()
     {
         const std::lock_guard lock(m_mutex);
-        m_closed = true;
-        m_complete = complete;
+        m_failed = m_stopped = true;
         m_changed.notify_all();
     }
-    // Consumer side; false once the producer closed and nothing waits.
-    bool pop(Batch& batch)
+    // Caller side: the next batch in file order; false after the last one
+    // or on a failure.
+    bool next(Batch& batch)
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_closed || !m_waiting.empty(); });
-        if (m_waiting.empty())
+        m_changed.wait(
+            lock, [this] { return m_failed || m_next == m_total || m_ready.count(m_next) > 0; });
+        if (m_failed || m_next == m_total)
             return false;
-        batch = std::move(m_waiting.front());
-        m_waiting.pop_front();
+        const auto it = m_ready.find(m_next);
+        batch = std::move(it->second);
+        m_ready.erase(it);
+        ++m_next;
         lock.unlock();
         m_changed.notify_all();
         return true;
     }
-    // Consumer side: a handled batch, for the producer to fill again.
+    // Caller side: a handled batch, to be filled again.
     void giveBack(Batch&& batch)
     {
         const std::lock_guard lock(m_mutex);
         m_spare.push_back(std::move(batch));
     }
-    // Producer side: a handled batch when there is one, else an empty one.
+    // Parsing side: a handled batch when there is one, else an empty one.
     Batch takeSpare()
     {
         {
@@ -193,70 +245,80 @@ public:
     void cancel()
     {
         const std::lock_guard lock(m_mutex);
-        m_cancelled = true;
+        m_stopped = true;
         m_changed.notify_all();
     }
+    // Every entry was read and handed over.
     bool complete()
     {
         const std::lock_guard lock(m_mutex);
-        return m_complete;
+        return !m_failed && m_next == m_total;
     }
 
 private:
-    std::mutex m_mutex;
+    XmlChunkReader& m_reader;
+    std::mutex m_readMutex; // the reader, m_readerDone
+    bool m_readerDone = false;
+    std::mutex m_mutex; // everything below
     std::condition_variable m_changed;
-    std::deque<Batch> m_waiting;
+    std::map<size_t, Batch> m_ready;
     std::vector<Batch> m_spare;
-    bool m_closed = false;
-    bool m_complete = false;
-    bool m_cancelled = false;
+    size_t m_taken = 0;        // batches taken from the reader
+    size_t m_next = 0;         // the batch the caller handles next
+    size_t m_total = SIZE_MAX; // known once the reader is done
+    bool m_failed = false;
+    bool m_stopped = false;
 };
+
+// One parsing thread: batch after batch, until the pipe has no more.
+void parseBatches(EntryPipe& pipe)
+{
+    try {
+        XmlDocument xml;
+        EntryPipe::Texts texts;
+        size_t number = 0;
+        while (pipe.take(texts, number)) {
+            EntryPipe::Batch batch = pipe.takeSpare();
+            batch.resize(texts.count);
+            xml.loadFromUtf8(texts.bytes);
+            size_t k = 0;
+            for (XmlNode child = xml.documentElement().firstChild(); child;
+                 child = child.nextSibling())
+                batch.at(k++).LoadFromXmlNode(child);
+            pipe.put(number, std::move(batch));
+        }
+    } catch (...) {
+        // Any failure leaves the decision to the whole read.
+        pipe.fail();
+    }
+}
 
 // Every entry to onEntry in list order; false when the file turned out to
 // need the whole read. What onEntry throws passes through.
 bool readEntriesAhead(XmlChunkReader& reader, const std::function<void(const TNewsEntry&)>& onEntry)
 {
-    EntryPipe pipe;
-    std::thread producer([&reader, &pipe] {
-        bool complete = false;
-        try {
-            XmlDocument child;
-            EntryPipe::Batch batch = pipe.takeSpare();
-            size_t filled = 0; // entries of batch loaded from this file
-            bool going = true;
-            while (going && reader.readChild(child)) {
-                if (filled == batch.size())
-                    batch.emplace_back();
-                batch[filled++].LoadFromXmlNode(child.documentElement());
-                if (filled == EntryPipe::kBatchSize) {
-                    going = pipe.push(std::move(batch));
-                    batch = pipe.takeSpare();
-                    filled = 0;
-                }
-            }
-            if (going) {
-                reader.finish();
-                batch.resize(filled);
-                complete = pipe.push(std::move(batch));
-            }
-        } catch (...) {
-            // Any failure leaves the decision to the whole read.
-        }
-        pipe.close(complete);
-    });
+    EntryPipe pipe(reader);
+    std::vector<std::thread> parsers;
+    for (size_t k = 0; k < EntryPipe::kParsers; ++k)
+        parsers.emplace_back(parseBatches, std::ref(pipe));
+    const auto joinAll = [&parsers] {
+        for (std::thread& parser : parsers)
+            parser.join();
+    };
     try {
         EntryPipe::Batch batch;
-        while (pipe.pop(batch)) {
+        while (pipe.next(batch)) {
             for (const TNewsEntry& entry : batch)
                 onEntry(entry);
             pipe.giveBack(std::move(batch));
         }
     } catch (...) {
         pipe.cancel();
-        producer.join();
+        joinAll();
         throw;
     }
-    producer.join();
+    pipe.cancel(); // a failure may leave a parser waiting
+    joinAll();
     return pipe.complete();
 }
 
@@ -327,8 +389,8 @@ qsizetype findLfPair(const char16_t* data, qsizetype n)
     for (; i + 9 <= n; i += 8) {
         const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
         const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 1));
-        const int mask = _mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi16(here, lf), _mm_cmpeq_epi16(next, lf)));
+        const int mask =
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(here, lf), _mm_cmpeq_epi16(next, lf)));
         if (mask != 0)
             return i + std::countr_zero(unsigned(mask)) / 2;
     }

@@ -131,11 +131,10 @@ char* writeEscaped(char* p, QStringView text, bool attribute)
         // Signed compares: anything from U+8000 up is negative, so too.
         const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(c, _mm_set1_epi16(0x20)),
                                              _mm_cmpgt_epi16(c, _mm_set1_epi16(0x7E)));
-        const __m128i special =
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('&')),
-                                      _mm_cmpeq_epi16(c, _mm_set1_epi16('<'))),
-                         _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('>')),
-                                      _mm_cmpeq_epi16(c, _mm_set1_epi16('"'))));
+        const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('&')),
+                                                          _mm_cmpeq_epi16(c, _mm_set1_epi16('<'))),
+                                             _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('>')),
+                                                          _mm_cmpeq_epi16(c, _mm_set1_epi16('"'))));
         std::uint64_t bytes = 0;
         _mm_storel_epi64(reinterpret_cast<__m128i*>(&bytes), _mm_packus_epi16(c, c));
         // Two mask bits per character.

@@ -434,10 +434,19 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
                 i += 3;
                 continue;
             }
-            if (c == '&' && i >= markupUntil && i + 4 <= n && p[i + 3] == ';' &&
-                (p[i + 1] == 'l' || p[i + 1] == 'g') && p[i + 2] == 't') {
-                i += 4;
-                continue;
+            if (c == '&' && i >= markupUntil && i + 5 <= n) {
+                // "&lt;", "&gt;", "&amp;", and "&#13;" that our writer puts
+                // for every CR.
+                if (p[i + 3] == ';' && (p[i + 1] == 'l' || p[i + 1] == 'g') && p[i + 2] == 't') {
+                    i += 4;
+                    continue;
+                }
+                if (p[i + 4] == ';' && ((p[i + 1] == 'a' && p[i + 2] == 'm' && p[i + 3] == 'p') ||
+                                        (p[i + 1] == '#' && p[i + 2] >= '0' && p[i + 2] <= '9' &&
+                                         p[i + 3] >= '0' && p[i + 3] <= '9'))) {
+                    i += 5;
+                    continue;
+                }
             }
             if (auto problem = step())
                 return problem;

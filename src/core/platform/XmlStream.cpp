@@ -3,11 +3,16 @@
 #include "XmlDocument_p.h"
 
 #include <QFile>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -103,7 +108,26 @@ qsizetype XmlChunkReader::tagEnd(qsizetype lt)
                 unsupported("unexpected end in a tag");
         // The bytes buffered now, without a bounds check per byte.
         const char* const data = m_data.constData();
-        for (const qsizetype end = m_data.size(); j < end; ++j) {
+        const qsizetype end = m_data.size();
+#ifdef __SSE2__
+        // Outside quotes, sixteen bytes at a time up to the next byte that
+        // matters: most tags are a bare name.
+        while (!quote && j + 16 <= end) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j));
+            const int mask = _mm_movemask_epi8(
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('>')),
+                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('<'))),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')))));
+            if (mask == 0) {
+                j += 16;
+                continue;
+            }
+            j += std::countr_zero(unsigned(mask));
+            break;
+        }
+#endif
+        for (; j < end; ++j) {
             const char c = data[j];
             if (quote) {
                 if (c == quote)
@@ -270,6 +294,15 @@ void XmlChunkReader::readHead(XmlDocument& head)
 
 bool XmlChunkReader::readChild(XmlDocument& child)
 {
+    QByteArrayView text;
+    if (!nextChild(text))
+        return false;
+    child.loadFromUtf8(QByteArray::fromRawData(text.data(), text.size()));
+    return true;
+}
+
+bool XmlChunkReader::nextChild(QByteArrayView& text)
+{
     if (!m_inContainer)
         return false;
     // Dropping what was read now and then keeps the buffer at about a chunk.
@@ -299,7 +332,7 @@ bool XmlChunkReader::readChild(XmlDocument& child)
     if (kind != Markup::StartTag)
         unsupported("markup in the container");
     const qsizetype end = elementEnd(lt);
-    child.loadFromUtf8(QByteArray::fromRawData(m_data.constData() + lt, end - lt));
+    text = QByteArrayView(m_data.constData() + lt, end - lt);
     m_pos = end;
     return true;
 }
