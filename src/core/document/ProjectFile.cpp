@@ -281,10 +281,17 @@ void parseBatches(EntryPipe& pipe)
             EntryPipe::Batch batch = pipe.takeSpare();
             batch.resize(texts.count);
             xml.loadFromUtf8(texts.bytes);
+            // One element per entry text; anything else would be a fault of
+            // the reader, and the whole read then decides.
             size_t k = 0;
             for (XmlNode child = xml.documentElement().firstChild(); child;
-                 child = child.nextSibling())
-                batch.at(k++).LoadFromXmlNode(child);
+                 child = child.nextSibling()) {
+                if (k == texts.count)
+                    throw XmlError(QStringLiteral("more elements than entries"));
+                batch[k++].LoadFromXmlNode(child);
+            }
+            if (k != texts.count)
+                throw XmlError(QStringLiteral("fewer elements than entries"));
             pipe.put(number, std::move(batch));
         }
     } catch (...) {
