@@ -230,6 +230,21 @@ const Case kCases[] = {
          }
          return d;
      }},
+    {"QuotesOnlyInAttributes",
+     [] {
+         // Each '"' of an attribute value becomes six bytes, the most of any
+         // character: the writer's room must hold a long value of nothing
+         // else, here one that fits its buffer at five bytes a character
+         // but not at six.
+         FeedDocument d;
+         d.setFlag(u"chkEnclosures", true);
+         const QString quotes(60000, u'"');
+         d.setText(u"edtFeedUrl", quotes);
+         TNewsEntry& e = addEntry(d, QStringLiteral("Zitate"));
+         e.fileUrl = quotes;
+         e.mime = quotes;
+         return d;
+     }},
     {"ManyEntries",
      [] {
          FeedDocument d;
