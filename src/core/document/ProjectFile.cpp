@@ -7,12 +7,18 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <bit>
 #include <condition_variable>
-#include <deque>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace ProjectFile {
 namespace {
@@ -117,108 +123,209 @@ FeedDocument readProject(const std::function<void(XmlDocument&)>& parse)
     return document;
 }
 
-// The entries are parsed on a second thread while the caller's thread
-// handles the ones before: parsing and handling (checking, writing) cost
-// about the same. Batches keep the hand-over cheap, and at most a few of
-// them wait, so memory stays small.
+// The entries are parsed on two more threads while the caller's thread
+// handles the ones before: parsing costs a little more than handling
+// (checking, writing), and a single parsing thread kept the caller waiting.
+// Each parsing thread takes the text of the next batch of entries from the
+// reader in turn and parses it on its own; the caller gets the batches in
+// file order. At most a few batches are ahead of the caller, so memory stays
+// small. Handled batches go back to the parsing threads, which load the next
+// entries into the same objects: entries are not allocated on one thread and
+// freed on another, where the allocator's lock made the threads wait for
+// each other.
 class EntryPipe
 {
 public:
     using Batch = std::vector<TNewsEntry>;
-    static constexpr size_t kBatchSize = 64;
-    static constexpr size_t kMaxWaiting = 4;
+    static constexpr size_t kBatchSize = 128;
+    static constexpr size_t kParsers = 2;
+    static constexpr size_t kMaxAhead = 4;
 
-    // Producer side; false when the consumer gave up.
-    bool push(Batch&& batch)
+    // The text of one batch's entries as one document.
+    struct Texts
     {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_cancelled || m_waiting.size() < kMaxWaiting; });
-        if (m_cancelled)
+        QByteArray bytes;
+        size_t count = 0;
+    };
+
+    explicit EntryPipe(XmlChunkReader& reader) : m_reader(reader) {}
+
+    // Parsing side: the next batch's texts and its number; false when there
+    // is nothing more to take (the list ended, a failure, or cancelled).
+    bool take(Texts& texts, size_t& number)
+    {
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_stopped || m_taken - m_next < kMaxAhead; });
+            if (m_stopped)
+                return false;
+        }
+        const std::lock_guard reading(m_readMutex);
+        if (m_readerDone)
             return false;
-        m_waiting.push_back(std::move(batch));
-        m_changed.notify_all();
+        // One document per batch: the entries side by side under a root of
+        // their own, as they stand under the entry list in the whole file.
+        texts.bytes.resize(0); // keeps its storage
+        texts.bytes.append("<batch>");
+        texts.count = 0;
+        try {
+            QByteArrayView child;
+            while (texts.count < kBatchSize && m_reader.nextChild(child)) {
+                texts.bytes.append(child);
+                ++texts.count;
+            }
+            if (texts.count < kBatchSize)
+                m_reader.finish();
+        } catch (...) {
+            m_readerDone = true; // nobody reads on after a failure
+            throw;
+        }
+        texts.bytes.append("</batch>");
+        m_readerDone = texts.count < kBatchSize;
+        const std::lock_guard lock(m_mutex);
+        number = m_taken++;
+        if (m_readerDone)
+            m_total = m_taken;
         return true;
     }
-    void close(bool complete)
+    // Parsing side: a parsed batch.
+    void put(size_t number, Batch&& batch)
+    {
+        std::unique_lock lock(m_mutex);
+        m_ready.emplace(number, std::move(batch));
+        // Woken after the unlock, the other side does not block on the lock.
+        lock.unlock();
+        m_changed.notify_all();
+    }
+    // Parsing side: the file needs the whole read.
+    void fail()
     {
         const std::lock_guard lock(m_mutex);
-        m_closed = true;
-        m_complete = complete;
+        m_failed = m_stopped = true;
         m_changed.notify_all();
     }
-    // Consumer side; false once the producer closed and nothing waits.
-    bool pop(Batch& batch)
+    // Caller side: the next batch in file order; false after the last one
+    // or on a failure.
+    bool next(Batch& batch)
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_closed || !m_waiting.empty(); });
-        if (m_waiting.empty())
+        m_changed.wait(
+            lock, [this] { return m_failed || m_next == m_total || m_ready.count(m_next) > 0; });
+        if (m_failed || m_next == m_total)
             return false;
-        batch = std::move(m_waiting.front());
-        m_waiting.pop_front();
+        const auto it = m_ready.find(m_next);
+        batch = std::move(it->second);
+        m_ready.erase(it);
+        ++m_next;
+        lock.unlock();
         m_changed.notify_all();
         return true;
+    }
+    // Caller side: a handled batch, to be filled again.
+    void giveBack(Batch&& batch)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_spare.push_back(std::move(batch));
+    }
+    // Parsing side: a handled batch when there is one, else an empty one.
+    Batch takeSpare()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_spare.empty()) {
+                Batch batch = std::move(m_spare.back());
+                m_spare.pop_back();
+                return batch;
+            }
+        }
+        Batch batch;
+        batch.reserve(kBatchSize);
+        return batch;
     }
     void cancel()
     {
         const std::lock_guard lock(m_mutex);
-        m_cancelled = true;
+        m_stopped = true;
         m_changed.notify_all();
     }
+    // Every entry was read and handed over.
     bool complete()
     {
         const std::lock_guard lock(m_mutex);
-        return m_complete;
+        return !m_failed && m_next == m_total;
     }
 
 private:
-    std::mutex m_mutex;
+    XmlChunkReader& m_reader;
+    std::mutex m_readMutex; // the reader, m_readerDone
+    bool m_readerDone = false;
+    std::mutex m_mutex; // everything below
     std::condition_variable m_changed;
-    std::deque<Batch> m_waiting;
-    bool m_closed = false;
-    bool m_complete = false;
-    bool m_cancelled = false;
+    std::map<size_t, Batch> m_ready;
+    std::vector<Batch> m_spare;
+    size_t m_taken = 0;        // batches taken from the reader
+    size_t m_next = 0;         // the batch the caller handles next
+    size_t m_total = SIZE_MAX; // known once the reader is done
+    bool m_failed = false;
+    bool m_stopped = false;
 };
+
+// One parsing thread: batch after batch, until the pipe has no more.
+void parseBatches(EntryPipe& pipe)
+{
+    try {
+        XmlDocument xml;
+        EntryPipe::Texts texts;
+        size_t number = 0;
+        while (pipe.take(texts, number)) {
+            EntryPipe::Batch batch = pipe.takeSpare();
+            batch.resize(texts.count);
+            xml.loadFromUtf8(texts.bytes);
+            // One element per entry text; anything else would be a fault of
+            // the reader, and the whole read then decides.
+            size_t k = 0;
+            for (XmlNode child = xml.documentElement().firstChild(); child;
+                 child = child.nextSibling()) {
+                if (k == texts.count)
+                    throw XmlError(QStringLiteral("more elements than entries"));
+                batch[k++].LoadFromXmlNode(child);
+            }
+            if (k != texts.count)
+                throw XmlError(QStringLiteral("fewer elements than entries"));
+            pipe.put(number, std::move(batch));
+        }
+    } catch (...) {
+        // Any failure leaves the decision to the whole read.
+        pipe.fail();
+    }
+}
 
 // Every entry to onEntry in list order; false when the file turned out to
 // need the whole read. What onEntry throws passes through.
 bool readEntriesAhead(XmlChunkReader& reader, const std::function<void(const TNewsEntry&)>& onEntry)
 {
-    EntryPipe pipe;
-    std::thread producer([&reader, &pipe] {
-        bool complete = false;
-        try {
-            XmlDocument child;
-            EntryPipe::Batch batch;
-            batch.reserve(EntryPipe::kBatchSize);
-            bool going = true;
-            while (going && reader.readChild(child)) {
-                batch.emplace_back().LoadFromXmlNode(child.documentElement());
-                if (batch.size() == EntryPipe::kBatchSize) {
-                    going = pipe.push(std::move(batch));
-                    batch = {};
-                    batch.reserve(EntryPipe::kBatchSize);
-                }
-            }
-            if (going) {
-                reader.finish();
-                complete = pipe.push(std::move(batch));
-            }
-        } catch (...) {
-            // Any failure leaves the decision to the whole read.
-        }
-        pipe.close(complete);
-    });
+    EntryPipe pipe(reader);
+    std::vector<std::thread> parsers;
+    for (size_t k = 0; k < EntryPipe::kParsers; ++k)
+        parsers.emplace_back(parseBatches, std::ref(pipe));
+    const auto joinAll = [&parsers] {
+        for (std::thread& parser : parsers)
+            parser.join();
+    };
     try {
         EntryPipe::Batch batch;
-        while (pipe.pop(batch))
+        while (pipe.next(batch)) {
             for (const TNewsEntry& entry : batch)
                 onEntry(entry);
+            pipe.giveBack(std::move(batch));
+        }
     } catch (...) {
         pipe.cancel();
-        producer.join();
+        joinAll();
         throw;
     }
-    producer.join();
+    pipe.cancel(); // a failure may leave a parser waiting
+    joinAll();
     return pipe.complete();
 }
 
@@ -273,16 +380,52 @@ bool StreamProjectData(const QByteArray& data,
 
 QString applyLineBreakRule(QString text)
 {
-    qsizetype i = text.indexOf(u'\n');
-    while (i >= 0 && i + 1 < text.size()) {
-        if (text.at(i + 1) == u'\n') {
-            text[i] = u'\r';
-            i = text.indexOf(u'\n', i + 2);
+    applyLineBreakRuleInPlace(text);
+    return text;
+}
+
+namespace {
+
+// Index of the first LF followed by another, or -1.
+qsizetype findLfPair(const char16_t* data, qsizetype n)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Eight places at a time: a LF there and a LF one further on.
+    const __m128i lf = _mm_set1_epi16('\n');
+    for (; i + 9 <= n; i += 8) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 1));
+        const int mask =
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(here, lf), _mm_cmpeq_epi16(next, lf)));
+        if (mask != 0)
+            return i + std::countr_zero(unsigned(mask)) / 2;
+    }
+#endif
+    for (; i + 1 < n; ++i)
+        if (data[i] == u'\n' && data[i + 1] == u'\n')
+            return i;
+    return -1;
+}
+
+} // namespace
+
+void applyLineBreakRuleInPlace(QString& text)
+{
+    // Most texts hold no pair at all: search without touching the storage.
+    const qsizetype n = text.size();
+    qsizetype i = findLfPair(reinterpret_cast<const char16_t*>(text.constData()), n);
+    if (i < 0)
+        return;
+    char16_t* data = reinterpret_cast<char16_t*>(text.data());
+    while (i + 1 < n) {
+        if (data[i] == u'\n' && data[i + 1] == u'\n') {
+            data[i] = u'\r';
+            i += 2;
         } else {
-            i = text.indexOf(u'\n', i + 1);
+            ++i;
         }
     }
-    return text;
 }
 
 QString ReadChildText(const char* name, XmlNode node)
@@ -293,6 +436,12 @@ QString ReadChildText(const char* name, XmlNode node)
 QString ReadElementText(XmlNode element)
 {
     return applyLineBreakRule(element.plainText());
+}
+
+void ReadElementText(XmlNode element, QString& text)
+{
+    element.plainTextInto(text);
+    applyLineBreakRuleInPlace(text);
 }
 
 QString encodeBoolean(bool value)

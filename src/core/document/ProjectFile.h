@@ -66,10 +66,13 @@ FeedDocument LoadProjectData(const QByteArray& data);
 QString ReadChildText(const char* name, XmlNode node);
 // The same for an element already found (a null node gives the empty text).
 QString ReadElementText(XmlNode element);
+// The same into text, whose storage is reused.
+void ReadElementText(XmlNode element, QString& text);
 
 // Stored line breaks: each LF LF pair, scanned from the start without
 // overlap, becomes CR LF.
 QString applyLineBreakRule(QString text);
+void applyLineBreakRuleInPlace(QString& text);
 
 QString encodeBoolean(bool value);
 // A number (true when not zero), or "True"/"False" in any case; throws

@@ -71,9 +71,9 @@ std::array<XmlNode, FieldCount> findFields(XmlNode node)
     return found;
 }
 
-QString fieldText(const std::array<XmlNode, FieldCount>& fields, Field f)
+void readField(const std::array<XmlNode, FieldCount>& fields, Field f, QString& text)
 {
-    return ProjectFile::ReadElementText(fields[size_t(f)]);
+    ProjectFile::ReadElementText(fields[size_t(f)], text);
 }
 
 } // namespace
@@ -82,30 +82,34 @@ void TNewsEntry::LoadFromXmlNode(XmlNode node)
 {
     const RegionalSettings& regional = RegionalSettings::current();
     const auto fields = findFields(node);
-    title = fieldText(fields, Title);
-    content = fieldText(fields, Content);
-    author = fieldText(fields, Author);
-    email = fieldText(fields, Email);
-    homepage = fieldText(fields, Homepage);
-    guid = fieldText(fields, Guid);
+    // The fields' storage is reused: a reader that loads entry after entry
+    // into the same objects allocates nothing.
+    readField(fields, Title, title);
+    readField(fields, Content, content);
+    readField(fields, Author, author);
+    readField(fields, Email, email);
+    readField(fields, Homepage, homepage);
+    readField(fields, Guid, guid);
 
-    const QString dateText = fieldText(fields, Date);
-    const auto parsedDate = regional.parseDate(dateText);
+    thread_local QString scratch;
+    readField(fields, Date, scratch);
+    const auto parsedDate = regional.parseDate(scratch);
     if (!parsedDate)
         throw ProjectFileError(
-            QStringLiteral("Ungültiges Datum \"%1\" in einem Eintrag").arg(dateText));
+            QStringLiteral("Ungültiges Datum \"%1\" in einem Eintrag").arg(scratch));
     date = *parsedDate;
 
-    const QString timeText = fieldText(fields, Time);
-    const auto parsedTime = regional.parseTime(timeText);
+    readField(fields, Time, scratch);
+    const auto parsedTime = regional.parseTime(scratch);
     if (!parsedTime)
         throw ProjectFileError(
-            QStringLiteral("Ungültige Uhrzeit \"%1\" in einem Eintrag").arg(timeText));
+            QStringLiteral("Ungültige Uhrzeit \"%1\" in einem Eintrag").arg(scratch));
     time = *parsedTime;
 
-    fileUrl = fieldText(fields, FileUrl);
-    filesize = fieldText(fields, Filesize);
-    mime = fieldText(fields, Mime);
-    chkPublish = ProjectFile::decodeBoolean(fieldText(fields, Publish));
-    link = fieldText(fields, Link);
+    readField(fields, FileUrl, fileUrl);
+    readField(fields, Filesize, filesize);
+    readField(fields, Mime, mime);
+    readField(fields, Publish, scratch);
+    chkPublish = ProjectFile::decodeBoolean(scratch);
+    readField(fields, Link, link);
 }

@@ -8,8 +8,10 @@
 #include <QHash>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -196,46 +198,62 @@ qsizetype scanXmlText(QStringView text, qint64& bytes)
     }();
     qsizetype bad = -1;
     const char16_t* data = text.utf16();
-    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
-#ifdef __SSE2__
-        // Eight ASCII characters from U+0020 at a time; "&", "<" and ">"
-        // counted by mask.
-        if (i + 8 <= n) {
-            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-            const __m128i outside = _mm_or_si128(_mm_cmplt_epi16(c, _mm_set1_epi16(0x20)),
-                                                 _mm_cmpgt_epi16(c, _mm_set1_epi16(0x7F)));
-            if (_mm_movemask_epi8(outside) == 0) {
-                bytes += 8;
-                const __m128i amp = _mm_cmpeq_epi16(c, _mm_set1_epi16('&'));
-                const __m128i angle = _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('<')),
-                                                   _mm_cmpeq_epi16(c, _mm_set1_epi16('>')));
-                if (_mm_movemask_epi8(_mm_or_si128(amp, angle)) != 0) {
-                    // The extra bytes of each escape, summed over the lanes.
-                    const __m128i extra = _mm_or_si128(_mm_and_si128(amp, _mm_set1_epi16(4)),
-                                                       _mm_and_si128(angle, _mm_set1_epi16(3)));
-                    const __m128i sums = _mm_sad_epu8(extra, _mm_setzero_si128());
-                    bytes += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
-                }
-                i += 7;
-                continue;
-            }
-        }
-#endif
+    const qsizetype n = text.size();
+    qsizetype pairEnd = 0; // past the low half of the last surrogate pair
+    // The bytes of the character at i beyond plain ASCII; notes the first
+    // forbidden one.
+    const auto other = [&](qsizetype i) -> qint64 {
         const char16_t c = data[i];
         if (c < 0x80) {
             const std::uint8_t b = kAsciiBytes[c];
-            bytes += b;
             if (b == 0 && bad < 0)
                 bad = i;
-        } else if (c < 0xD800 || (c >= 0xE000 && c < 0xFFFE)) {
-            bytes += c < 0x800 ? 2 : 3;
-        } else if (c < 0xDC00 && i + 1 < n && data[i + 1] >= 0xDC00 && data[i + 1] < 0xE000) {
-            bytes += 4; // a surrogate pair
-            ++i;
-        } else if (bad < 0) { // a lone surrogate, U+FFFE or U+FFFF
+            return b;
+        }
+        if (c < 0xD800 || (c >= 0xE000 && c < 0xFFFE))
+            return c < 0x800 ? 2 : 3;
+        if (c < 0xDC00 && i + 1 < n && data[i + 1] >= 0xDC00 && data[i + 1] < 0xE000) {
+            pairEnd = i + 2;
+            return 4;
+        }
+        if (bad < 0) // a lone surrogate, U+FFFE or U+FFFF
             bad = i;
+        return 0;
+    };
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Eight characters at a time, each counted as one byte, "&", "<" and
+    // ">" as their escapes by mask; the few others (line breaks, umlauts)
+    // then corrected one by one without loading the block again.
+    for (; i + 8 <= n; i += 8) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        // One mask bit per character.
+        unsigned outside =
+            unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmplt_epi16(c, _mm_set1_epi16(0x20)),
+                                                    _mm_cmpgt_epi16(c, _mm_set1_epi16(0x7F))))) &
+            0x5555u;
+        bytes += 8;
+        const __m128i amp = _mm_cmpeq_epi16(c, _mm_set1_epi16('&'));
+        const __m128i angle = _mm_or_si128(_mm_cmpeq_epi16(c, _mm_set1_epi16('<')),
+                                           _mm_cmpeq_epi16(c, _mm_set1_epi16('>')));
+        if (_mm_movemask_epi8(_mm_or_si128(amp, angle)) != 0) {
+            // "&amp;" adds four bytes, "&lt;" and "&gt;" three.
+            const __m128i extra = _mm_or_si128(_mm_and_si128(amp, _mm_set1_epi16(4)),
+                                               _mm_and_si128(angle, _mm_set1_epi16(3)));
+            const __m128i sums = _mm_sad_epu8(extra, _mm_setzero_si128());
+            bytes += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
+        }
+        while (outside != 0) {
+            const qsizetype at = i + std::countr_zero(outside) / 2;
+            outside &= outside - 1;
+            // The low half of a pair counted with its high half.
+            bytes += (at < pairEnd ? 0 : other(at)) - 1;
         }
     }
+#endif
+    for (; i < n; ++i)
+        if (i >= pairEnd)
+            bytes += other(i);
     return bad;
 }
 
@@ -417,8 +435,10 @@ void Checker::addEntry(const TNewsEntry& e)
     const int i = s.entries++;
     s.bytes += checkEntry(s.out, i, e, s.clock);
     const auto it = s.firstWithGuid.constFind(e.guid);
+    // A copy of our own: sharing the entry's text would make a reader that
+    // reuses its entries allocate it anew for every entry.
     if (it == s.firstWithGuid.cend())
-        s.firstWithGuid.insert(e.guid, i);
+        s.firstWithGuid.insert(QString(e.guid.constData(), e.guid.size()), i);
     else
         s.out.entry(Level::Error, i, "guid",
                     QStringLiteral("Die GUID %1 hat auch Eintrag %2. Leser halten die Einträge "
@@ -469,10 +489,24 @@ QString summary(const QList<Finding>& findings)
 
 bool isAbsoluteHttpAddress(QStringView text)
 {
+    // ASCII case folding by hand: Qt's case-insensitive compare folds all of
+    // Unicode and cost more than the rest of an entry's check.
+    const auto startsWithScheme = [&text](std::string_view scheme) {
+        if (text.size() < qsizetype(scheme.size()))
+            return false;
+        for (size_t k = 0; k < scheme.size(); ++k) {
+            char16_t c = text[qsizetype(k)].unicode();
+            if (c >= u'A' && c <= u'Z')
+                c += 32;
+            if (c != char16_t(scheme[k]))
+                return false;
+        }
+        return true;
+    };
     qsizetype rest = 0;
-    if (text.startsWith(u"http://", Qt::CaseInsensitive))
+    if (startsWithScheme("http://"))
         rest = 7;
-    else if (text.startsWith(u"https://", Qt::CaseInsensitive))
+    else if (startsWithScheme("https://"))
         rest = 8;
     else
         return false;

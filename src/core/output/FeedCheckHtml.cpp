@@ -5,9 +5,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <string_view>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace FeedCheck::detail {
 namespace {
@@ -86,6 +91,42 @@ bool endTagOptional(TagKey key)
     return oneOf(key, kOptionalEnd);
 }
 
+// Index of the next `wanted` from `from`, or -1. The scan's main loop: a
+// call into Qt per tag cost more than the tags themselves.
+qsizetype nextOf(QStringView text, qsizetype from, char16_t wanted)
+{
+    const char16_t* data = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = from;
+#ifdef __SSE2__
+    for (; i + 8 <= n; i += 8) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(c, _mm_set1_epi16(short(wanted))));
+        if (mask != 0)
+            return i + std::countr_zero(unsigned(mask)) / 2;
+    }
+#endif
+    for (; i < n; ++i)
+        if (data[i] == wanted)
+            return i;
+    return -1;
+}
+
+// Case-insensitive comparison with a lower-case ASCII word.
+bool equalsWord(QStringView text, std::string_view lowerWord)
+{
+    if (text.size() != qsizetype(lowerWord.size()))
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char16_t c = text[i].unicode();
+        if (c >= u'A' && c <= u'Z')
+            c += 32;
+        if (c != char16_t(lowerWord[size_t(i)]))
+            return false;
+    }
+    return true;
+}
+
 struct OpenTag
 {
     TagKey key;
@@ -115,7 +156,7 @@ public:
     HtmlIssues run()
     {
         qsizetype i = 0;
-        while ((i = m_html.indexOf(u'<', i)) >= 0)
+        while ((i = nextOf(m_html, i, u'<')) >= 0)
             i = tag(i);
         for (const OpenTag& open : m_open) {
             if (!endTagOptional(open.key)) {
@@ -133,15 +174,23 @@ private:
         return at < 0 ? m_html.size() : at + end.size();
     }
 
+    qsizetype skipPastGreater(qsizetype from) const
+    {
+        const qsizetype at = nextOf(m_html, from, u'>');
+        return at < 0 ? m_html.size() : at + 1;
+    }
+
     // Handles the markup at `start` ('<'); returns where scanning goes on.
     qsizetype tag(qsizetype start)
     {
-        const QStringView rest = m_html.mid(start);
-        if (rest.startsWith(u"<!--"))
-            return skipPast(start + 4, u"-->");
-        if (rest.size() > 1 && (rest[1] == u'!' || rest[1] == u'?'))
-            return skipPast(start + 2, u">");
-        const bool closing = rest.size() > 1 && rest[1] == u'/';
+        // The character after '<' decides, and is most often a name.
+        const char16_t next = start + 1 < m_html.size() ? m_html[start + 1].unicode() : 0;
+        if (next == u'!' || next == u'?') {
+            if (m_html.mid(start).startsWith(u"<!--"))
+                return skipPast(start + 4, u"-->");
+            return skipPastGreater(start + 2);
+        }
+        const bool closing = next == u'/';
         qsizetype i = start + (closing ? 2 : 1);
         const qsizetype nameStart = i;
         while (i < m_html.size() && isNameChar(m_html[i].unicode()))
@@ -152,7 +201,7 @@ private:
         const TagKey key = keyOf(name);
         if (closing) {
             close(key);
-            return skipPast(i, u">");
+            return skipPastGreater(i);
         }
         bool selfClosing = false;
         i = attributes(i, selfClosing);
@@ -220,10 +269,9 @@ private:
 
     void attribute(QStringView name, QStringView value)
     {
-        if (name.size() > 2 && name.startsWith(u"on", Qt::CaseInsensitive))
+        if (name.size() > 2 && equalsWord(name.first(2), "on"))
             noteActive(name.toString().toLower() + QStringLiteral("=…"));
-        if (name.compare(u"href", Qt::CaseInsensitive) != 0 &&
-            name.compare(u"src", Qt::CaseInsensitive) != 0)
+        if (!equalsWord(name, "href") && !equalsWord(name, "src"))
             return;
         const QStringView address = value.trimmed();
         if (!address.isEmpty() && !hasScheme(address) && m_issues.relativeAddress.isEmpty())
@@ -262,7 +310,7 @@ private:
 HtmlIssues scanHtml(QStringView html)
 {
     // Most texts in a feed are plain: nothing to scan.
-    if (!html.contains(u'<'))
+    if (nextOf(html, 0, u'<') < 0)
         return {};
     return Scanner(html).run();
 }

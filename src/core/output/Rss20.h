@@ -39,9 +39,6 @@ public:
 
 private:
     void flushIfFull();
-    void open(int depth, const char* name);
-    void close(int depth, const char* name);
-    void textElement(int depth, const char* name, QStringView text);
 
     Sink m_sink;
     QTimeZone m_zone;

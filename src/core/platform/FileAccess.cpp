@@ -12,6 +12,9 @@
 namespace FileAccess {
 namespace {
 
+// Written bytes handed to the disk ahead of the final sync at a time.
+constexpr qint64 kWriteBackBytes = 1 << 20;
+
 [[noreturn]] void readFailure(const QString& path, const QString& reason)
 {
     throw FileAccessError(
@@ -173,6 +176,15 @@ void SaveWriter::write(const char* data, qsizetype size)
             fail();
         data += n;
         size -= n;
+        m_written += n;
+    }
+    // Start writing the pages out now, while the caller computes the next
+    // piece: the sync in commit() then waits only for the tail. Advice only,
+    // so a failure here changes nothing.
+    if (m_written - m_syncedUpTo >= kWriteBackBytes) {
+        ::sync_file_range(m_file->handle(), m_syncedUpTo, m_written - m_syncedUpTo,
+                          SYNC_FILE_RANGE_WRITE);
+        m_syncedUpTo = m_written;
     }
 }
 

@@ -74,6 +74,8 @@ private:
     QString m_path;
     std::unique_ptr<QSaveFile> m_file;
     std::unique_ptr<DirectWriter> m_direct;
+    qint64 m_written = 0;
+    qint64 m_syncedUpTo = 0;
 };
 
 // "Die Datei "path" konnte nicht geschrieben werden: reason."

@@ -345,35 +345,123 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(d.constData());
     const qsizetype n = d.size();
-#ifndef __SSE2__
+    qsizetype markupUntil = 0;
+    qsizetype i = 0;
+
+    // The character at i, whatever it is; moves i past it (past a whole
+    // sequence or reference).
+    const auto step = [&]() -> std::optional<Problem> {
+        const unsigned char c = p[i];
+        if (c >= 0x80) {
+            const int length = utf8SequenceLength(p + i, n - i);
+            if (length == 0)
+                return Problem{QStringLiteral("Ungültige UTF-8-Bytefolge"), i};
+            i += length;
+            return std::nullopt;
+        }
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return Problem{QStringLiteral("Unerlaubtes Steuerzeichen (Code %1)").arg(int(c)), i};
+        if (c == '<' && i >= markupUntil && i + 1 < n && (p[i + 1] == '!' || p[i + 1] == '?'))
+            markupUntil = markupEnd(d, i);
+        if (c == '&' && i >= markupUntil) {
+            // Escaped HTML is full of these three.
+            if (i + 4 <= n &&
+                (std::memcmp(p + i, "&lt;", 4) == 0 || std::memcmp(p + i, "&gt;", 4) == 0)) {
+                i += 4;
+                return std::nullopt;
+            }
+            if (i + 5 <= n && std::memcmp(p + i, "&amp;", 5) == 0) {
+                i += 5;
+                return std::nullopt;
+            }
+            qsizetype semicolon = i + 1;
+            while (semicolon < n && semicolon - i <= 32 && p[semicolon] != ';' &&
+                   p[semicolon] != '<' && p[semicolon] != '&' && p[semicolon] > ' ')
+                ++semicolon;
+            if (semicolon >= n || p[semicolon] != ';')
+                return Problem{QStringLiteral("Ein \"&\" steht ohne Entitätsverweis im Text"), i};
+            if (!isReference(d, i, semicolon))
+                return Problem{QStringLiteral("Verweis auf eine nicht deklarierte Entität \"%1\"")
+                                   .arg(QString::fromUtf8(d.mid(i, semicolon - i + 1))),
+                               i};
+            i = semicolon + 1; // a reference is plain ASCII
+            return std::nullopt;
+        }
+        ++i;
+        return std::nullopt;
+    };
+
+#ifdef __SSE2__
+    // Sixteen bytes at a time past plain text.
+    while (i + 16 <= n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // Signed, below 0x20 holds the control characters and every byte
+        // from 0x80 up.
+        __m128i flagged = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
+        // Inside a comment or CDATA only the characters themselves count.
+        // A section that starts inside the block only makes flags of its
+        // "&" and "<" needless: step() passes them as text.
+        if (i + 16 > markupUntil)
+            flagged = _mm_or_si128(flagged, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
+                                                         _mm_cmpeq_epi8(v, _mm_set1_epi8('<'))));
+        unsigned mask = unsigned(_mm_movemask_epi8(flagged));
+        const qsizetype block = i;
+        // Each flagged byte in turn, without loading the block again; one
+        // that an earlier sequence or reference took is passed over.
+        while (mask != 0) {
+            const qsizetype at = block + std::countr_zero(mask);
+            mask &= mask - 1;
+            if (at < i)
+                continue;
+            i = at;
+            // The usual stops of a text, passed without a call: allowed
+            // control characters, start tags, two- and three-byte UTF-8
+            // sequences that cannot be overlong or surrogates, "&lt;",
+            // "&gt;".
+            const unsigned char c = p[i];
+            const auto continuation = [&](qsizetype k) { return k < n && (p[k] & 0xC0) == 0x80; };
+            if (c == '\n' || c == '\t' || c == '\r' ||
+                (c == '<' && i + 1 < n && p[i + 1] != '!' && p[i + 1] != '?')) {
+                ++i;
+                continue;
+            }
+            if (c >= 0xC2 && c <= 0xDF && continuation(i + 1)) {
+                i += 2;
+                continue;
+            }
+            if (((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) && continuation(i + 1) &&
+                continuation(i + 2)) {
+                i += 3;
+                continue;
+            }
+            if (c == '&' && i >= markupUntil && i + 5 <= n) {
+                // "&lt;", "&gt;", "&amp;", and "&#13;" that our writer puts
+                // for every CR.
+                if (p[i + 3] == ';' && (p[i + 1] == 'l' || p[i + 1] == 'g') && p[i + 2] == 't') {
+                    i += 4;
+                    continue;
+                }
+                if (p[i + 4] == ';' && ((p[i + 1] == 'a' && p[i + 2] == 'm' && p[i + 3] == 'p') ||
+                                        (p[i + 1] == '#' && p[i + 2] >= '0' && p[i + 2] <= '9' &&
+                                         p[i + 3] >= '0' && p[i + 3] <= '9'))) {
+                    i += 5;
+                    continue;
+                }
+            }
+            if (auto problem = step())
+                return problem;
+        }
+        i = qMax(i, block + 16);
+    }
+    while (i < n)
+        if (auto problem = step())
+            return problem;
+#else
+    // Eight bytes at a time past plain ASCII text.
     constexpr quint64 ones = 0x0101010101010101ULL;
     constexpr quint64 highs = ones * 0x80;
     const auto hasZero = [](quint64 v) { return (v - ones) & ~v & highs; };
-#endif
-    qsizetype markupUntil = 0;
-    qsizetype i = 0;
     while (i < n) {
-#ifdef __SSE2__
-        // Sixteen bytes at a time past plain text.
-        if (i + 16 <= n) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            // Signed, below 0x20 holds the control characters and every byte
-            // from 0x80 up.
-            __m128i flagged = _mm_cmplt_epi8(v, _mm_set1_epi8(0x20));
-            // Inside a comment or CDATA only the characters themselves count.
-            if (i + 16 > markupUntil)
-                flagged =
-                    _mm_or_si128(flagged, _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('&')),
-                                                       _mm_cmpeq_epi8(v, _mm_set1_epi8('<'))));
-            const int mask = _mm_movemask_epi8(flagged);
-            if (mask == 0) {
-                i += 16;
-                continue;
-            }
-            i += std::countr_zero(unsigned(mask));
-        }
-#else
-        // Eight bytes at a time past plain ASCII text.
         if (i + 8 <= n) {
             quint64 block;
             std::memcpy(&block, p + i, 8);
@@ -391,45 +479,10 @@ std::optional<Problem> scanCharacters(const QByteArray& d)
             else
                 i += std::countl_zero(special) / 8;
         }
-#endif
-        const unsigned char c = p[i];
-        if (c >= 0x80) {
-            const int length = utf8SequenceLength(p + i, n - i);
-            if (length == 0)
-                return Problem{QStringLiteral("Ungültige UTF-8-Bytefolge"), i};
-            i += length;
-            continue;
-        }
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-            return Problem{QStringLiteral("Unerlaubtes Steuerzeichen (Code %1)").arg(int(c)), i};
-        if (c == '<' && i >= markupUntil && i + 1 < n && (p[i + 1] == '!' || p[i + 1] == '?'))
-            markupUntil = markupEnd(d, i);
-        if (c == '&' && i >= markupUntil) {
-            // Escaped HTML is full of these three.
-            if (i + 4 <= n &&
-                (std::memcmp(p + i, "&lt;", 4) == 0 || std::memcmp(p + i, "&gt;", 4) == 0)) {
-                i += 4;
-                continue;
-            }
-            if (i + 5 <= n && std::memcmp(p + i, "&amp;", 5) == 0) {
-                i += 5;
-                continue;
-            }
-            qsizetype semicolon = i + 1;
-            while (semicolon < n && semicolon - i <= 32 && p[semicolon] != ';' &&
-                   p[semicolon] != '<' && p[semicolon] != '&' && p[semicolon] > ' ')
-                ++semicolon;
-            if (semicolon >= n || p[semicolon] != ';')
-                return Problem{QStringLiteral("Ein \"&\" steht ohne Entitätsverweis im Text"), i};
-            if (!isReference(d, i, semicolon))
-                return Problem{QStringLiteral("Verweis auf eine nicht deklarierte Entität \"%1\"")
-                                   .arg(QString::fromUtf8(d.mid(i, semicolon - i + 1))),
-                               i};
-            i = semicolon + 1; // a reference is plain ASCII
-            continue;
-        }
-        ++i;
+        if (auto problem = step())
+            return problem;
     }
+#endif
     return std::nullopt;
 }
 
@@ -652,6 +705,96 @@ QString XmlNode::plainText() const noexcept
     return {};
 }
 
+namespace {
+
+// UTF-8 to UTF-16 into out, which has room for one unit per byte; returns
+// the units written, or -1 at anything but well-formed UTF-8 (the caller
+// then leaves the text to Qt's decoder). The texts of our documents were
+// checked when read, so this is the rule; it decodes them several times
+// faster than Qt's general decoder, whose ASCII path stops at every umlaut.
+qsizetype decodeWellFormedUtf8(const unsigned char* s, qsizetype n, char16_t* out)
+{
+    const auto continuation = [s](qsizetype k) { return (s[k] & 0xC0) == 0x80; };
+    qsizetype i = 0;
+    qsizetype o = 0; // never past i: no byte gives more than one unit
+    while (i < n) {
+#ifdef __SSE2__
+        // Sixteen ASCII bytes at a time, all widened and stored; the ones
+        // after the first other byte are written again below.
+        while (i + 16 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + o + 8), _mm_unpackhi_epi8(v, zero));
+            const int mask = _mm_movemask_epi8(v);
+            const int plain = mask == 0 ? 16 : std::countr_zero(unsigned(mask));
+            i += plain;
+            o += plain;
+            if (plain != 16)
+                break;
+        }
+        if (i >= n)
+            break;
+#endif
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            out[o++] = c;
+            i += 1;
+        } else if (c >= 0xC2 && c <= 0xDF && i + 1 < n && continuation(i + 1)) {
+            out[o++] = char16_t(((c & 0x1F) << 6) | (s[i + 1] & 0x3F));
+            i += 2;
+        } else if (c >= 0xE0 && c <= 0xEF && i + 2 < n && continuation(i + 1) &&
+                   continuation(i + 2)) {
+            const char16_t u =
+                char16_t(((c & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F));
+            if (u < 0x800 || (u >= 0xD800 && u < 0xE000)) // overlong, or a surrogate
+                return -1;
+            out[o++] = u;
+            i += 3;
+        } else if (c >= 0xF0 && c <= 0xF4 && i + 3 < n && continuation(i + 1) &&
+                   continuation(i + 2) && continuation(i + 3)) {
+            const char32_t cp = (char32_t(c & 0x07) << 18) | (char32_t(s[i + 1] & 0x3F) << 12) |
+                                (char32_t(s[i + 2] & 0x3F) << 6) | char32_t(s[i + 3] & 0x3F);
+            if (cp < 0x10000 || cp > 0x10FFFF)
+                return -1;
+            out[o++] = char16_t(0xD800 + ((cp - 0x10000) >> 10));
+            out[o++] = char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            i += 4;
+        } else {
+            return -1;
+        }
+    }
+    return o;
+}
+
+} // namespace
+
+void XmlNode::plainTextInto(QString& text) const
+{
+    const pugi::xml_node first = skipBlank(wrap(m_node).first_child());
+    if (!first || !isTextNode(first) || skipBlank(first.next_sibling())) {
+        text.resize(0);
+        return;
+    }
+    QByteArrayView utf8(first.value());
+    // Decoded as QString::fromUtf8 does, which drops a byte order mark at
+    // the very start.
+    if (utf8.startsWith("\xEF\xBB\xBF"))
+        utf8 = utf8.sliced(3);
+    // Never more UTF-16 units than bytes.
+    text.resize(utf8.size());
+    const qsizetype units =
+        decodeWellFormedUtf8(reinterpret_cast<const unsigned char*>(utf8.data()), utf8.size(),
+                             reinterpret_cast<char16_t*>(text.data()));
+    if (units >= 0) {
+        text.resize(units);
+        return;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QChar* end = decoder.appendToBuffer(text.data(), utf8);
+    text.resize(end - text.constData());
+}
+
 XmlNode XmlNode::findChild(const QString& name) const
 {
     return findChild(name.toUtf8().constData());
@@ -752,8 +895,12 @@ void XmlDocument::loadFromData(const QByteArray& data)
 
 void XmlDocument::loadFromUtf8(const QByteArray& data)
 {
-    reset();
-    m_buffer = QByteArray(data.constData(), data.size());
+    m_doc->reset();
+    // The buffer's storage is reused: a reader of many small documents
+    // allocates it once.
+    m_buffer.resize(data.size());
+    if (!data.isEmpty())
+        std::memcpy(m_buffer.data(), data.constData(), size_t(data.size()));
     parseOwnBuffer([&data] { return data; }, true);
 }
 

@@ -63,6 +63,9 @@ public:
     QString text() const;
     // The same, but empty for a null node or one that holds more than text.
     QString plainText() const noexcept;
+    // The same into text, whose storage is reused: reading many entries
+    // then allocates nothing.
+    void plainTextInto(QString& text) const;
 
     // The text and CDATA children joined, whatever else lies between them.
     QString textContent() const;

@@ -3,10 +3,16 @@
 #include "XmlDocument_p.h"
 
 #include <QFile>
+#include <bit>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -38,6 +44,8 @@ XmlChunkReader::XmlChunkReader(const QString& path, QList<QByteArray> containerP
     };
     if (m_fd < 0 || ::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))
         unsupported("not a regular file");
+    // A chunk read past the unread rest of the one before: room for both.
+    m_data.reserve(3 * kChunk);
 }
 
 XmlChunkReader::XmlChunkReader(const QByteArray& data, QList<QByteArray> containerPath)
@@ -93,20 +101,44 @@ qsizetype XmlChunkReader::find(QByteArrayView needle, qsizetype from)
 qsizetype XmlChunkReader::tagEnd(qsizetype lt)
 {
     char quote = 0;
-    for (qsizetype j = lt + 1;; ++j) {
+    qsizetype j = lt + 1;
+    for (;;) {
         while (j >= m_data.size())
             if (!fill())
                 unsupported("unexpected end in a tag");
-        const char c = m_data.at(j);
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return j + 1;
-        } else if (c == '<') {
-            unsupported("\"<\" in a tag");
+        // The bytes buffered now, without a bounds check per byte.
+        const char* const data = m_data.constData();
+        const qsizetype end = m_data.size();
+#ifdef __SSE2__
+        // Outside quotes, sixteen bytes at a time up to the next byte that
+        // matters: most tags are a bare name.
+        while (!quote && j + 16 <= end) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j));
+            const int mask = _mm_movemask_epi8(
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('>')),
+                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('<'))),
+                             _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('\'')))));
+            if (mask == 0) {
+                j += 16;
+                continue;
+            }
+            j += std::countr_zero(unsigned(mask));
+            break;
+        }
+#endif
+        for (; j < end; ++j) {
+            const char c = data[j];
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '>') {
+                return j + 1;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '<') {
+                unsupported("\"<\" in a tag");
+            }
         }
     }
 }
@@ -262,11 +294,25 @@ void XmlChunkReader::readHead(XmlDocument& head)
 
 bool XmlChunkReader::readChild(XmlDocument& child)
 {
+    QByteArrayView text;
+    if (!nextChild(text))
+        return false;
+    child.loadFromUtf8(QByteArray::fromRawData(text.data(), text.size()));
+    return true;
+}
+
+bool XmlChunkReader::nextChild(QByteArrayView& text)
+{
     if (!m_inContainer)
         return false;
     // Dropping what was read now and then keeps the buffer at about a chunk.
+    // Moved down by hand: QByteArray::remove() at the front only moves its
+    // start, and every later read then reallocated the buffer.
     if (m_pos >= kChunk) {
-        m_data.remove(0, m_pos);
+        const qsizetype rest = m_data.size() - m_pos;
+        char* data = m_data.data();
+        std::memmove(data, data + m_pos, size_t(rest));
+        m_data.resize(rest);
         m_pos = 0;
     }
     const qsizetype lt = skipBlanks(m_pos);
@@ -286,7 +332,7 @@ bool XmlChunkReader::readChild(XmlDocument& child)
     if (kind != Markup::StartTag)
         unsupported("markup in the container");
     const qsizetype end = elementEnd(lt);
-    child.loadFromUtf8(QByteArray::fromRawData(m_data.constData() + lt, end - lt));
+    text = QByteArrayView(m_data.constData() + lt, end - lt);
     m_pos = end;
     return true;
 }

@@ -35,6 +35,10 @@ public:
     // The container's next child element as a document of its own; false
     // after the last one.
     bool readChild(XmlDocument& child);
+    // The same as text, not yet read by the document service's rules (the
+    // caller does that, perhaps on another thread); valid until the next
+    // call.
+    bool nextChild(QByteArrayView& text);
     // Reads the rest: the end tags of the elements around the container and
     // blanks, up to the end of the file.
     void finish();

@@ -250,3 +250,41 @@ TEST_F(ProjectStreamTest, WhatTheCallerThrowsPassesThrough)
 }
 
 } // namespace
+
+namespace {
+
+// Entries are parsed in batches on more than one thread and handed over in
+// file order: counts around a batch's size read like the whole file, and a
+// broken entry in any batch makes the read decline, whichever thread meets
+// it.
+TEST_F(ProjectStreamTest, BatchesKeepTheOrderAndAnyBrokenEntryDeclines)
+{
+    for (const int count : {127, 128, 129, 256, 257, 1000}) {
+        FeedDocument doc = sampleDocument(3);
+        for (int i = 3; i < count; ++i) {
+            doc.entries.append(std::make_unique<TNewsEntry>(doc.entries.at(i % 3)));
+            doc.entries.at(i).title = QStringLiteral("Titel %1").arg(i);
+        }
+        const QByteArray data = ProjectFile::ProjectData(doc);
+        const std::optional<FeedDocument> got = streamed(data);
+        ASSERT_TRUE(got.has_value()) << count;
+        EXPECT_EQ(*got, ProjectFile::LoadProjectData(data)) << count;
+    }
+    FeedDocument doc = sampleDocument(3);
+    for (int i = 3; i < 1000; ++i)
+        doc.entries.append(std::make_unique<TNewsEntry>(doc.entries.at(i % 3)));
+    for (const int broken : {0, 127, 128, 500, 999}) {
+        doc.entries.at(broken).title = QStringLiteral("Kaputt");
+        const QByteArray data = ProjectFile::ProjectData(doc);
+        // A date the entry cannot decode, and a raw control character.
+        for (const auto& [from, to] :
+             {std::pair{"<title>Kaputt</title>", "<date>kein Datum</date>"},
+              std::pair{"<title>Kaputt</title>", "<title>\x01</title>"}}) {
+            const QByteArray bad = QByteArray(data).replace(from, to);
+            EXPECT_FALSE(streamed(bad).has_value()) << broken << " " << to;
+        }
+        doc.entries.at(broken).title = QStringLiteral("Titel");
+    }
+}
+
+} // namespace

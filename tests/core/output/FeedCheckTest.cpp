@@ -396,3 +396,59 @@ TEST(FeedCheck, HtmlScan)
 }
 
 } // namespace
+
+namespace {
+
+// The size estimate of a large feed.
+QString sizeWarning(const FeedDocument& d)
+{
+    for (const Finding& f : FeedCheck::run(d, fixedOptions()))
+        if (f.key == u"edtFileNameRSS")
+            return f.message;
+    return {};
+}
+
+// Each character counts with the bytes the RSS file gives it: UTF-8, the
+// escapes of "&", "<", ">" and CR, nothing for what XML forbids. The scan
+// takes eight characters at a time, so each one stands at every place of a
+// block. Text that adds exactly 1024 bytes adds exactly one KB.
+TEST(FeedCheck, SizeCountsEachCharacterAsWritten)
+{
+    const struct
+    {
+        QString text;
+        int bytes;
+    } kChars[] = {
+        {QStringLiteral("&"), 5},    {QStringLiteral("<"), 4},    {QStringLiteral(">"), 4},
+        {QStringLiteral("\r"), 5},   {QStringLiteral("\n"), 1},   {QStringLiteral("\t"), 1},
+        {QStringLiteral("\""), 1},   {QString(QChar(0x01)), 0},   {QString(QChar(0x7F)), 1},
+        {QStringLiteral("ä"), 2},    {QStringLiteral("€"), 3},    {QStringLiteral("😀"), 4},
+        {QString(QChar(0xDE00)), 0}, {QString(QChar(0xD83D)), 0}, // never a pair
+        {QString(QChar(0xFFFE)), 0},
+    };
+    FeedDocument base = cleanProject();
+    first(base).content = QString(600 * 1024, u'x'); // past the warning's limit
+    const QString before = sizeWarning(base);
+    ASSERT_FALSE(before.isEmpty());
+
+    QString added;
+    int bytes = 0;
+    for (const auto& c : kChars) {
+        for (int at = 0; at < 9; ++at) {
+            added += QString(at, u'y') + c.text;
+            bytes += at + c.bytes;
+        }
+    }
+    const int pad = 1024 - bytes % 1024;
+    added += QString(pad, u'z');
+    const int addedKb = (bytes + pad) / 1024;
+
+    FeedDocument more = cleanProject();
+    first(more).content = first(base).content + added;
+    const auto kbOf = [](const QString& message) {
+        return message.section(u' ', 4, 4).toInt(); // "Die RSS-Datei wird etwa N KB groß. ..."
+    };
+    EXPECT_EQ(kbOf(sizeWarning(more)), kbOf(before) + addedKb) << sizeWarning(more).toStdString();
+}
+
+} // namespace

@@ -205,6 +205,46 @@ const Case kCases[] = {
          addEntry(d, forbidden).guid = forbidden;
          return d;
      }},
+    {"SpecialsAtEveryPlaceOfABlock",
+     [] {
+         // The writer stores plain text eight characters at a time: each
+         // character it must escape, encode or drop, at every place of a
+         // block, at the very start and end of a value, in text and in an
+         // attribute.
+         FeedDocument d;
+         d.setFlag(u"chkEnclosures", true);
+         const QString specials[] = {
+             QStringLiteral("&"),    QStringLiteral("<"),    QStringLiteral(">"),
+             QStringLiteral("\""),   QStringLiteral("\r"),   QStringLiteral("\t"),
+             QStringLiteral("\n"),   QString(QChar(0x01)),   QStringLiteral("ä"),
+             QStringLiteral("€"),    QStringLiteral("😀"),    QString(QChar(0xD83D)),
+             QString(QChar(0xDE00)), QString(QChar(0xFFFF)), QString(QChar(0x7F))};
+         for (const QString& special : specials) {
+             for (int at = 0; at <= 17; ++at) {
+                 const QString value = QString(at, u'x') + special + QString(17 - at, u'y');
+                 TNewsEntry& e = addEntry(d, value);
+                 e.content = special + value + special;
+                 e.fileUrl = value;
+                 e.mime = special;
+             }
+         }
+         return d;
+     }},
+    {"QuotesOnlyInAttributes",
+     [] {
+         // Each '"' of an attribute value becomes six bytes, the most of any
+         // character: the writer's room must hold a long value of nothing
+         // else, here one that fits its buffer at five bytes a character
+         // but not at six.
+         FeedDocument d;
+         d.setFlag(u"chkEnclosures", true);
+         const QString quotes(60000, u'"');
+         d.setText(u"edtFeedUrl", quotes);
+         TNewsEntry& e = addEntry(d, QStringLiteral("Zitate"));
+         e.fileUrl = quotes;
+         e.mime = quotes;
+         return d;
+     }},
     {"ManyEntries",
      [] {
          FeedDocument d;

@@ -211,3 +211,40 @@ TEST(XmlDocument, FailedSaveLeavesTheOldFileIntact)
 }
 
 } // namespace
+
+namespace {
+
+// Texts decoded into a string that is reused, as entries are read: the same
+// characters as QString::fromUtf8 gives, wherever a multi-byte sequence
+// falls among the sixteen-byte blocks of plain ASCII, and whatever the
+// string held before.
+TEST(XmlDocument, TextIntoAReusedStringAsFromUtf8)
+{
+    const QByteArray kSequences[] = {
+        "\xc3\xa4",     "\xe2\x82\xac", "\xf0\x9f\x98\x80", "\xef\xbf\xbf", "\xf4\x8f\xbf\xbf",
+        "\xe0\xa0\x80", "\xee\x80\x80", "\xed\x9f\xbf",     "\xc2\x80",     "\xef\xbb\xbf",
+        "\x7f",         "\t",
+    };
+    QString reused = QString(200, u'#');
+    for (const QByteArray& sequence : kSequences) {
+        for (int at = 0; at <= 20; ++at) {
+            const QByteArray text =
+                QByteArray(at, 'x') + sequence + QByteArray(20 - at, 'y') + sequence;
+            XmlDocument doc;
+            doc.loadFromUtf8("<r>" + text + "</r>");
+            QString fresh;
+            doc.documentElement().plainTextInto(fresh);
+            EXPECT_EQ(fresh, QString::fromUtf8(text)) << sequence.toHex().constData() << " " << at;
+            doc.documentElement().plainTextInto(reused);
+            EXPECT_EQ(reused, QString::fromUtf8(text)) << sequence.toHex().constData() << " " << at;
+        }
+    }
+    // A byte order mark at the very start is dropped, as fromUtf8 does.
+    XmlDocument doc;
+    doc.loadFromUtf8("<r>\xef\xbb\xbf"
+                     "a</r>");
+    doc.documentElement().plainTextInto(reused);
+    EXPECT_EQ(reused, QStringLiteral("a"));
+}
+
+} // namespace

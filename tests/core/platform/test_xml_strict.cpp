@@ -76,6 +76,49 @@ const RefusedCase kRefused[] = {
 INSTANTIATE_TEST_SUITE_P(Xml, XmlRefused, ::testing::ValuesIn(kRefused),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The character scan takes sixteen bytes at a time and stops at every
+// byte that needs a closer look: a bad byte is found, and the good ones
+// around it are passed, wherever they fall in a block.
+TEST(XmlScan, EveryPlaceOfABlock)
+{
+    // Valid, and each stops the scan: references, UTF-8, a line break, a
+    // comment that starts and ends inside a block.
+    const QByteArray filler = "a&lt;\xc3\xa4\n&#13;b&amp;\t\xe2\x82\xac<!-- & \xc3\xa4 -->&gt;z";
+    const QString fillerText = QStringLiteral("a<ä\n\rb&\t€>z");
+    const struct
+    {
+        const char* name;
+        QByteArray bad;
+        const char* reason;
+    } kBad[] = {
+        {"ControlByte", "\x01", "Steuerzeichen (Code 1)"},
+        {"InvalidUtf8", "\xfc", "Ungültige UTF-8-Bytefolge"},
+        {"CutUtf8", "\xc3", "Ungültige UTF-8-Bytefolge"},
+        {"OverlongUtf8", "\xe0\x80\xaf", "Ungültige UTF-8-Bytefolge"},
+        {"Utf8Surrogate", "\xed\xa0\x80", "Ungültige UTF-8-Bytefolge"},
+        {"StrayContinuation", "\x80", "Ungültige UTF-8-Bytefolge"},
+        {"BareAmpersand", "& ", "ohne Entitätsverweis"},
+        {"UndeclaredEntity", "&nbsp;", "nicht deklarierte Entität \"&nbsp;\""},
+    };
+    for (int pad = 0; pad < 40; ++pad) {
+        const QByteArray head = "<r>" + QByteArray(pad, 'x') + filler;
+        XmlDocument good;
+        good.loadFromData(head + "</r>");
+        EXPECT_EQ(good.documentElement().textContent(), QString(pad, u'x') + fillerText) << pad;
+        for (const auto& c : kBad) {
+            XmlDocument doc;
+            try {
+                doc.loadFromData(head + c.bad + "</r>");
+                ADD_FAILURE() << c.name << " read without error at " << pad;
+            } catch (const XmlError& e) {
+                EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.reason)) &&
+                            e.message().contains(u"Zeile: 2\n"))
+                    << c.name << " at " << pad << ": " << e.message().toStdString();
+            }
+        }
+    }
+}
+
 struct ReadCase
 {
     const char* name;
