@@ -187,6 +187,18 @@ QByteArray tagName(const QByteArray& d, qsizetype from, qsizetype end)
     return d.mid(from, stop - from);
 }
 
+// The name of an end tag "</name>" or "</name  >"; empty when anything else
+// stands before the '>' (such as "</name/>"), so that it matches no open tag.
+QByteArray endTagName(const QByteArray& d, qsizetype from, qsizetype end)
+{
+    const QByteArray name = tagName(d, from, end);
+    for (qsizetype k = from + name.size(); k < end - 1; ++k) {
+        if (!isBlank(d.at(k)))
+            return QByteArray();
+    }
+    return name;
+}
+
 } // namespace
 
 // Past the end of the element starting at start, markup sections inside
@@ -259,7 +271,7 @@ void XmlChunkReader::readHead(XmlDocument& head)
             unsupported("document type declaration");
         i = tagEnd(lt);
         if (kind == Markup::EndTag) {
-            if (m_open.isEmpty() || tagName(m_data, lt + 2, i) != m_open.last())
+            if (m_open.isEmpty() || endTagName(m_data, lt + 2, i) != m_open.last())
                 unsupported("end tag");
             m_open.removeLast();
             if (m_open.isEmpty())
@@ -323,7 +335,7 @@ bool XmlChunkReader::nextChild(QByteArrayView& text)
     const Markup kind = markupAt(m_data, lt);
     if (kind == Markup::EndTag) {
         m_pos = tagEnd(lt);
-        if (tagName(m_data, lt + 2, m_pos) != m_open.last())
+        if (endTagName(m_data, lt + 2, m_pos) != m_open.last())
             unsupported("end tag");
         m_open.removeLast();
         m_inContainer = false;
@@ -349,7 +361,7 @@ void XmlChunkReader::finish()
         if (lt + 1 >= m_data.size() || m_data.at(lt) != '<' || m_data.at(lt + 1) != '/')
             unsupported("content after the container");
         m_pos = tagEnd(lt);
-        if (tagName(m_data, lt + 2, m_pos) != m_open.last())
+        if (endTagName(m_data, lt + 2, m_pos) != m_open.last())
             unsupported("end tag");
         m_open.removeLast();
     }

@@ -177,6 +177,11 @@ const Case kDeclined[] = {
      [](QByteArray t) { return inLastEntry(t, "</title>", "</titel>"); }},
     {"CutOffInLastEntry", [](QByteArray t) { return t.left(t.lastIndexOf("</entries>")); }},
     {"TextBetweenEntries", [](QByteArray t) { return replaced(t, "</entries>", "</entries>x"); }},
+    {"SlashInRootEndTag", [](QByteArray t) { return replaced(t, "</xml>", "</xml/>"); }},
+    {"SlashInItemListEndTag",
+     [](QByteArray t) { return replaced(t, "</ItemList>", "</ItemList/>"); }},
+    {"SlashInFileContentEndTag",
+     [](QByteArray t) { return replaced(t, "</FileContent>", "</FileContent />"); }},
     {"NoItemList",
      [](QByteArray t) {
          const qsizetype from = t.indexOf("<ItemList>");
