@@ -110,7 +110,7 @@ QPixmap headingIcon(const QWidget* parent)
     static const QString key = QStringLiteral("tavistrel/heading-info-16");
     QPixmap pixmap;
     if (!QPixmapCache::find(key, &pixmap)) {
-        pixmap = parent->style()->standardIcon(QStyle::SP_FileDialogInfoView).pixmap(16, 16);
+        pixmap = LazyIcons::standard(parent, QStyle::SP_FileDialogInfoView).pixmap(16, 16);
         QPixmapCache::insert(key, pixmap);
     }
     return pixmap;

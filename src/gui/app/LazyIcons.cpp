@@ -1,11 +1,13 @@
 #include "LazyIcons.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QHash>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPointer>
 #include <QWidget>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -136,6 +138,69 @@ private:
     std::shared_ptr<FileSet> m_set;
 };
 
+// The pictures of the Fusion style that the window needs before its first
+// paint (tool bar, page buttons, headings). Asked for one, the style decodes
+// every file of the picture at once, up to 128 pixels. These are its own files
+// and theme names; the tests compare each with what the style itself gives.
+// Pictures whose files are not square, and those only shown in menus, are
+// left to the style.
+struct KnownPicture
+{
+    QStyle::StandardPixmap which;
+    const char* themeName; // nullptr: the style never asks the icon theme
+    const char* file;
+    std::initializer_list<int> sizes;
+};
+
+const KnownPicture kKnownPictures[] = {
+    {QStyle::SP_FileIcon, "text-x-generic", "file", {16, 32, 128}},
+    {QStyle::SP_DialogOpenButton, "folder-open", "standardbutton-open", {16, 32, 128}},
+    {QStyle::SP_DialogSaveButton, "document-save", "standardbutton-save", {16, 32, 128}},
+    {QStyle::SP_DialogCloseButton, "window-close", "standardbutton-close", {16, 32, 128}},
+    {QStyle::SP_ArrowUp, "go-up", "up", {16, 32, 128}},
+    {QStyle::SP_ArrowDown, "go-down", "down", {16, 32, 128}},
+    {QStyle::SP_FileDialogDetailedView, "view-list-details", "viewdetailed", {16, 32, 128}},
+    {QStyle::SP_FileDialogInfoView, nullptr, "fileinfo", {16, 32, 128}},
+    {QStyle::SP_BrowserReload, "view-refresh", "refresh", {24, 32}},
+};
+
+const KnownPicture* knownPicture(QStyle::StandardPixmap which)
+{
+    for (const KnownPicture& known : kKnownPictures)
+        if (known.which == which)
+            return &known;
+    return nullptr;
+}
+
+// Only Fusion itself: a proxy or another style may answer differently.
+bool isPlainFusion(const QStyle* style)
+{
+    return qstrcmp(style->metaObject()->className(), "QFusionStyle") == 0;
+}
+
+// The style's answer without decoding: the theme's icon where the style would
+// take it (the theme loads its files on demand), else its files, read when
+// drawn. Empty if a file is missing, so the style answers after all.
+std::optional<QIcon> knownIcon(const KnownPicture& known)
+{
+    if (known.themeName && QGuiApplication::desktopSettingsAware() &&
+        !QIcon::themeName().isEmpty()) {
+        QIcon themed = QIcon::fromTheme(QString::fromLatin1(known.themeName));
+        if (!themed.isNull())
+            return themed;
+    }
+    QList<File> files;
+    for (int size : known.sizes) {
+        const QString name = QStringLiteral(":/qt-project.org/styles/commonstyle/images/%1-%2.png")
+                                 .arg(QLatin1String(known.file))
+                                 .arg(size);
+        if (!QFile::exists(name))
+            return std::nullopt;
+        files.append({name, QSize(size, size)});
+    }
+    return fromFiles(files);
+}
+
 // A style's icon, asked for once.
 struct StandardSource
 {
@@ -147,7 +212,11 @@ struct StandardSource
     {
         if (!icon) {
             QStyle* from = style ? style.data() : QApplication::style();
-            icon = from->standardIcon(which);
+            const KnownPicture* known = isPlainFusion(from) ? knownPicture(which) : nullptr;
+            if (known)
+                icon = knownIcon(*known);
+            if (!icon)
+                icon = from->standardIcon(which);
         }
         return *icon;
     }

@@ -26,8 +26,10 @@ struct File
 // reported from the list without decoding anything.
 QIcon fromFiles(const QList<File>& files);
 
-// The style's standard icon, asked of the style when first needed. Icons for
-// the same picture of the same style share one decoded icon.
+// The style's standard icon, made when first needed. For the pictures the
+// window shows at start, Fusion's own files are read one size at a time, as
+// fromFiles does. Icons for the same picture of the same style share one
+// decoded icon.
 QIcon standard(const QWidget* widget, QStyle::StandardPixmap which);
 
 } // namespace LazyIcons

@@ -123,15 +123,61 @@ TEST(LazyIcons, ProgramIconReadsOnlyTheFileARequestNeeds)
     EXPECT_TRUE(lazy.pixmap(22).isNull());
 }
 
-TEST(LazyIcons, StandardIconsAnswerLikeTheStyles)
+// Every picture the windows use; most are read from the style's own files
+// without asking the style, the others are asked of it.
+const QStyle::StandardPixmap kUsedPictures[] = {
+    QStyle::SP_FileIcon,           QStyle::SP_DialogOpenButton,
+    QStyle::SP_DialogSaveButton,   QStyle::SP_DialogCloseButton,
+    QStyle::SP_DialogApplyButton,  QStyle::SP_ArrowUp,
+    QStyle::SP_ArrowDown,          QStyle::SP_FileDialogDetailedView,
+    QStyle::SP_FileDialogInfoView, QStyle::SP_BrowserReload,
+    QStyle::SP_DriveFDIcon,        QStyle::SP_DriveNetIcon,
+    QStyle::SP_MessageBoxQuestion, QStyle::SP_MessageBoxInformation};
+
+void expectStandardIconsAnswerLikeTheStyles()
 {
     QWidget widget;
-    for (QStyle::StandardPixmap which :
-         {QStyle::SP_FileIcon, QStyle::SP_DialogSaveButton, QStyle::SP_ArrowUp,
-          QStyle::SP_BrowserReload, QStyle::SP_MessageBoxQuestion, QStyle::SP_DialogApplyButton}) {
+    for (QStyle::StandardPixmap which : kUsedPictures) {
         SCOPED_TRACE(int(which));
         expectSameIcon(LazyIcons::standard(&widget, which), widget.style()->standardIcon(which));
+        EXPECT_EQ(LazyIcons::standard(&widget, which).name(),
+                  widget.style()->standardIcon(which).name());
     }
+}
+
+TEST(LazyIcons, StandardIconsAnswerLikeTheStyles)
+{
+    expectStandardIconsAnswerLikeTheStyles();
+}
+
+// With an icon theme the style takes the theme's pictures where it has them
+// and its own files where not.
+TEST(LazyIcons, StandardIconsAnswerLikeTheStylesUnderAnIconTheme)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("probe/16x16/actions"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile index(dir.filePath(QStringLiteral("probe/index.theme")));
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=probe\nDirectories=16x16/actions\n\n"
+                "[16x16/actions]\nSize=16\nType=Fixed\n");
+    index.close();
+    // Some of the names the style asks for, and none for the rest.
+    const char* names[] = {"go-up",          "document-save", "view-refresh",
+                           "text-x-generic", "media-floppy",  "dialog-information"};
+    for (const char* name : names) {
+        QImage image(16, 16, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        ASSERT_TRUE(image.save(QStringLiteral("%1/%2.png").arg(folder, QLatin1String(name))));
+    }
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString themeName = QIcon::themeName();
+    QIcon::setThemeSearchPaths({dir.path()});
+    QIcon::setThemeName(QStringLiteral("probe"));
+    expectStandardIconsAnswerLikeTheStyles();
+    QIcon::setThemeName(themeName);
+    QIcon::setThemeSearchPaths(searchPaths);
 }
 
 // The style is asked on the first use, once for all icons of one picture.
